@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <cstdint>
 
-#include "bitmap.h"
+#include "imaging/bitmap.h"
 
 namespace io {
 

@@ -4,7 +4,7 @@
 
 #include <QImage>
 
-#include "bitmap.h"
+#include "imaging/bitmap.h"
 
 namespace io {
 
@@ -13,9 +13,10 @@ namespace io {
 // std::length_error beyond Bitmap::kMaxPixelCount.
 imaging::Bitmap BitmapFromQImage(const QImage& image);
 
-// The bitmap as QImage::Format_ARGB32 (non-premultiplied) when it has alpha, else
-// Format_RGB888 (red-green-blue byte order). An empty bitmap gives a null image.
-QImage QImageFromBitmap(const imaging::Bitmap& bitmap);
+// The bitmap as QImage::Format_ARGB32 (non-premultiplied) when it has alpha and `withAlpha` is
+// set, else as Format_RGB888 with the colours as they are (alpha ignored). An empty bitmap gives
+// a null image. Throws std::bad_alloc when the image cannot be allocated.
+QImage QImageFromBitmap(const imaging::Bitmap& bitmap, bool withAlpha = true);
 
 }  // namespace io
 
