@@ -71,7 +71,6 @@ void ImageOpenDialog::ShowPreview(const QString& path) {
     preview_->clear();
     if (path.isEmpty() || !QFileInfo(path).isFile()) return;
     QImageReader reader(path);
-    reader.setDecideFormatFromContent(true);
     const QSize size = reader.size();
     if (!reader.canRead() || !size.isValid() || size.isEmpty() || size.width() > kMaxImageSide ||
         size.height() > kMaxImageSide ||

@@ -61,8 +61,9 @@ LoadedImage Load(const QString& path) {
                            QStringLiteral("%1: empty file").arg(path));
 
     QImageReader reader(path);
-    // A file's contents decide its format, so a misnamed photo still opens.
-    reader.setDecideFormatFromContent(true);
+    // The name's extension picks the reader first (TGA has no signature to recognise it by);
+    // when that reader cannot read the contents, Qt tries the others, so a misnamed photo still
+    // opens.
     reader.setAllocationLimit(kReaderAllocationLimitMb);
     if (!reader.canRead())
         return LoadFailure(
@@ -113,8 +114,16 @@ FileResult Save(const QString& path, const imaging::Bitmap& bitmap) {
         writeError = file.errorString();
     } else {
         QImageWriter writer(&file, format);
-        written = writer.write(QImageFromBitmap(bitmap, withAlpha));
-        writeError = writer.errorString();
+        QImage image = QImageFromBitmap(bitmap, withAlpha);
+        if (format == "tif" || format == "tiff") {
+            // Qt reads 8-bit TIFF alpha back premultiplied, which loses the colours of
+            // transparent pixels; 16 bits per channel keep unassociated alpha, and every 8-bit
+            // value v is stored exactly as v * 257.
+            if (image.hasAlphaChannel()) image = image.convertToFormat(QImage::Format_RGBA64);
+            writer.setCompression(1);  // LZW, lossless
+        }
+        written = !image.isNull() && writer.write(image);
+        writeError = image.isNull() ? QStringLiteral("out of memory") : writer.errorString();
     }
     if (!written) {
         file.cancelWriting();

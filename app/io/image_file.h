@@ -31,17 +31,18 @@ struct LoadedImage {
     imaging::Bitmap bitmap;
 };
 
-// Reads the first image of the file, the format chosen from its contents (and its name when the
-// contents leave it open), whatever its pixel layout: grey, palette, 16 bits per channel, CMYK,
-// with or without alpha, the first frame of an animation. Fails, with a message, for a missing,
-// empty, truncated, damaged or unknown file, and for a size beyond kMaxImagePixels or
-// kMaxImageSide (checked from the header before decoding).
+// Reads the first image of the file, the format chosen by its name's extension, or by its
+// contents when that format's reader cannot read them, whatever its pixel layout: grey, palette, 16
+// bits per channel, CMYK, with or without alpha, the first frame of an animation. Fails, with a
+// message, for a missing, empty, truncated, damaged or unknown file, and for a size beyond
+// kMaxImagePixels or kMaxImageSide (checked from the header before decoding).
 LoadedImage LoadImageFile(const QString& path);
 
 // Writes the bitmap in the format named by the file's extension, compared in lower case: png,
 // jpg, jpeg, bmp, tif, tiff, tga, webp (and any other the installed writers support). The alpha
 // channel is written where the format keeps one (png, tif, tiff, tga, webp); elsewhere the
-// colours are written as they are. The file is written beside the target and then renamed over
+// colours are written as they are. TIFF is LZW-compressed; with alpha it is written with 16 bits
+// per channel (each byte v as v * 257), so that the colours under transparent pixels survive. The file is written beside the target and then renamed over
 // it, so a failed save leaves an existing file as it was. Fails for an unknown extension, an
 // empty bitmap or any write error.
 FileResult SaveImageFile(const QString& path, const imaging::Bitmap& bitmap);
