@@ -1,0 +1,93 @@
+#include "engine_state.h"
+
+#include <limits>
+#include <new>
+
+#include "flooding.h"
+#include "gradient.h"
+#include "graph_cut.h"
+#include "luv_conversion.h"
+#include "prototypes.h"
+#include "region_tables.h"
+
+namespace mirrask {
+
+void RegionGraph::Assign(std::vector<int32_t> offsets, std::vector<RegionNeighbour> entries) {
+    offsets_ = std::move(offsets);
+    entries_ = std::move(entries);
+}
+
+void RegionGraph::Clear() {
+    offsets_.clear();
+    entries_.clear();
+}
+
+EngineState& GlobalEngineState() {
+    static EngineState state;
+    return state;
+}
+
+void ResetEngineState(EngineState& state) {
+    state.pixels = nullptr;
+    state.RegionMap.clear();
+    state.RegionTable.clear();
+    state.RegionNeighbours.Clear();
+    state.width = 0;
+    state.height = 0;
+    state.pixelCount = 0;
+}
+
+int32_t RunWatershed(EngineState& state, const uint8_t* pixels, int32_t width, int32_t height) {
+    if (pixels == nullptr || width < 1 || height < 1) return -1;
+    const int64_t pixelCount = int64_t{width} * height;
+    if (pixelCount > std::numeric_limits<int32_t>::max()) return -1;
+
+    ResetEngineState(state);
+    state.width = width;
+    state.pixels = const_cast<uint8_t*>(pixels);
+    state.height = height;
+    state.pixelCount = static_cast<int32_t>(pixelCount);
+    state.RegionMap.assign(static_cast<size_t>(pixelCount), 0);
+
+    {
+        SortedLevels sorted;
+        {
+            std::vector<uint8_t> gradient(static_cast<size_t>(pixelCount));
+            ComputeGradient(pixels, width, height, gradient.data());
+            sorted = SortPixelsByLevel(gradient);
+        }
+        state.RegionCount = FloodRegions(sorted, width, height, state.RegionMap);
+    }
+    for (int32_t& label : state.RegionMap)
+        label -= 1;
+
+    // The colours are converted on the fly, in raster order, instead of being kept per pixel:
+    // the float sums see the same values in the same order. Neighbouring pixels often share a
+    // colour, so the last conversion is remembered.
+    const LuvConverter converter;
+    uint32_t lastKey = 0xFFFFFFFFu;
+    LuvColour lastColour;
+    state.RegionTable =
+        ComputeRegionStatsWith(state.RegionMap, state.RegionCount, [&](size_t i) -> LuvColour {
+            const uint8_t* p = pixels + 3 * i;
+            const uint32_t key = uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
+            if (key != lastKey) {
+                lastKey = key;
+                lastColour = converter.Convert(p[0], p[1], p[2]);
+            }
+            return lastColour;
+        });
+    state.RegionNeighbours = BuildRegionGraph(state.RegionMap, width, height, state.RegionCount);
+    return 0;
+}
+
+void RunLazy(EngineState& state, const uint8_t* marks, uint8_t* pixels, uint8_t* selection) {
+    state.pixels = pixels;
+    if (state.pixelCount == 0) return;
+    const MarkedRegions marked = ScanMarks(state, marks);
+    const std::vector<uint8_t> foreground =
+        SolveRegionCut(ComputeRegionTerms(state, marked), ComputeNeighbourTerms(state));
+    WriteSelection(state, foreground, marks, pixels, selection);
+}
+
+}  // namespace mirrask

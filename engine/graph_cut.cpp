@@ -1,0 +1,99 @@
+#include "graph_cut.h"
+
+#include <new>
+
+#include "maxflow/flow_graph.h"
+#include "outlines.h"
+
+namespace mirrask {
+
+std::vector<RegionTerm> ComputeRegionTerms(const EngineState& state, const MarkedRegions& marked) {
+    std::vector<RegionTerm> terms(static_cast<size_t>(state.RegionCount));
+    for (int32_t i = 0; i < state.RegionCount; ++i) {
+        RegionTerm& term = terms[i];
+        term.region = i;
+        switch (marked.labels[i]) {
+            case 1:
+                term.foregroundCost = 0.0f;
+                term.backgroundCost = kHardCost;
+                break;
+            case 2:
+                term.foregroundCost = kHardCost;
+                term.backgroundCost = 0.0f;
+                break;
+            default: {
+                const LuvColour& mean = state.RegionTable[i].mean;
+                const float dF =
+                    NearestPrototypeDistance(mean, marked.foreground, state.RegionTable);
+                const float dB =
+                    NearestPrototypeDistance(mean, marked.background, state.RegionTable);
+                const double sum = double(dF) + double(dB);
+                if (sum < 1e-30) {
+                    term.foregroundCost = 0.0f;
+                    term.backgroundCost = 0.0f;
+                } else {
+                    term.foregroundCost = float(double(dF) / sum);
+                    term.backgroundCost = float(1.0 - double(term.foregroundCost));
+                }
+            }
+        }
+    }
+    return terms;
+}
+
+std::vector<NeighbourTerm> ComputeNeighbourTerms(const EngineState& state) {
+    std::vector<NeighbourTerm> terms;
+    terms.reserve(static_cast<size_t>(state.RegionNeighbours.PairCount()));
+    for (int32_t i = 0; i < state.RegionCount; ++i) {
+        const LuvColour& a = state.RegionTable[i].mean;
+        for (const RegionNeighbour& n : state.RegionNeighbours.NeighboursOf(i)) {
+            const float D = SquaredLuvDistance(a, state.RegionTable[n.region].mean);
+            const int32_t scaledCount = n.pairCount * 100;
+            const float weight = float(double(scaledCount) / (double(D) + 1.0));
+            terms.push_back({i, n.region, weight});
+        }
+    }
+    return terms;
+}
+
+namespace {
+// Exhausted graph storage must not end the user's process: raise, and let Lazy recover.
+[[noreturn]] void RaiseOutOfMemory(const char*) {
+    throw std::bad_alloc();
+}
+}  // namespace
+
+std::vector<uint8_t> SolveRegionCut(const std::vector<RegionTerm>& regionTerms,
+                                    const std::vector<NeighbourTerm>& neighbourTerms) {
+    FlowGraph graph(static_cast<int32_t>(regionTerms.size()), &RaiseOutOfMemory);
+    for (const RegionTerm& term : regionTerms) {
+        const int32_t node = graph.AddNode();
+        graph.AddTerminalWeights(node, term.foregroundCost, term.backgroundCost);
+    }
+    for (const NeighbourTerm& term : neighbourTerms) {
+        graph.AddEdge(term.lower, term.higher, term.weight, term.weight);
+    }
+    graph.MaxFlow();
+
+    std::vector<uint8_t> foreground(regionTerms.size());
+    for (size_t i = 0; i < foreground.size(); ++i) {
+        foreground[i] = graph.SegmentOf(static_cast<int32_t>(i)) == FlowGraph::Segment::Sink;
+    }
+    return foreground;
+}
+
+void WriteSelection(const EngineState& state, const std::vector<uint8_t>& regionIsForeground,
+                    const uint8_t* marks, uint8_t* pixels, uint8_t* selection) {
+    const int32_t width = state.width;
+    const int32_t height = state.height;
+    size_t p = 0;
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x, ++p) {
+            DrawOutlinePixel(marks, pixels, width, height, x, y, p);
+            const uint8_t m = marks[p];
+            selection[p] = m == 1 ? 1 : m == 2 ? 0 : regionIsForeground[state.RegionMap[p]];
+        }
+    }
+}
+
+}  // namespace mirrask

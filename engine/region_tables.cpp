@@ -1,0 +1,67 @@
+#include "region_tables.h"
+
+#include <algorithm>
+
+namespace mirrask {
+
+std::vector<RegionInfo> ComputeRegionStats(std::span<const int32_t> regionMap, int32_t regionCount,
+                                           std::span<const LuvColour> pixelColours) {
+    return ComputeRegionStatsWith(regionMap, regionCount,
+                                  [&](size_t i) { return pixelColours[i]; });
+}
+
+namespace {
+
+// Calls visit(lower, higher) for every examined pair that crosses a region border, in raster order
+// of the pair's first pixel, the right-hand pair before the pair below.
+template <typename Visit>
+void ForEachCrossingPair(std::span<const int32_t> regionMap, int32_t width, int32_t height,
+                         Visit&& visit) {
+    for (int32_t y = 1; y <= height - 2; ++y) {
+        const int32_t* row = regionMap.data() + static_cast<size_t>(y) * width;
+        const int32_t* next = row + width;
+        for (int32_t x = 1; x <= width - 2; ++x) {
+            const int32_t a = row[x];
+            if (const int32_t b = row[x + 1]; b != a) visit(std::min(a, b), std::max(a, b));
+            if (const int32_t b = next[x]; b != a) visit(std::min(a, b), std::max(a, b));
+        }
+    }
+}
+
+}  // namespace
+
+RegionGraph BuildRegionGraph(std::span<const int32_t> regionMap, int32_t width, int32_t height,
+                             int32_t regionCount) {
+    // Bucket every crossing by its lower region (two passes: count, then place), then sort and
+    // count each bucket. This gives the same entries and order as one ordered map per region.
+    std::vector<int32_t> offsets(static_cast<size_t>(regionCount) + 1, 0);
+    ForEachCrossingPair(regionMap, width, height, [&](int32_t lo, int32_t) { ++offsets[lo + 1]; });
+    for (int32_t r = 0; r < regionCount; ++r)
+        offsets[r + 1] += offsets[r];
+
+    std::vector<int32_t> crossings(static_cast<size_t>(offsets[regionCount]));
+    {
+        std::vector<int32_t> fill(offsets.begin(), offsets.end() - 1);
+        ForEachCrossingPair(regionMap, width, height,
+                            [&](int32_t lo, int32_t hi) { crossings[fill[lo]++] = hi; });
+    }
+
+    std::vector<int32_t> uniqueOffsets(static_cast<size_t>(regionCount) + 1, 0);
+    std::vector<RegionNeighbour> entries;
+    for (int32_t r = 0; r < regionCount; ++r) {
+        const auto first = crossings.begin() + offsets[r];
+        const auto last = crossings.begin() + offsets[r + 1];
+        std::sort(first, last);
+        for (auto it = first; it != last;) {
+            const auto runEnd = std::find_if(it, last, [&](int32_t v) { return v != *it; });
+            entries.push_back({*it, static_cast<int32_t>(runEnd - it)});
+            it = runEnd;
+        }
+        uniqueOffsets[r + 1] = static_cast<int32_t>(entries.size());
+    }
+    RegionGraph graph;
+    graph.Assign(std::move(uniqueOffsets), std::move(entries));
+    return graph;
+}
+
+}  // namespace mirrask

@@ -1,0 +1,50 @@
+// Region statistics and adjacency, the two tables the graph cut works on.
+#ifndef MIRRASK_REGION_TABLES_H
+#define MIRRASK_REGION_TABLES_H
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "engine_state.h"
+
+namespace mirrask {
+
+// Pixel count and mean colour of every region. The colour of pixel i comes from colourOf(i);
+// the sums are float32, rounded after every addition and taken in raster order, then divided by
+// the pixel count in double and rounded to float32 once.
+template <typename ColourOf>
+std::vector<RegionInfo> ComputeRegionStatsWith(std::span<const int32_t> regionMap,
+                                               int32_t regionCount, ColourOf&& colourOf) {
+    std::vector<RegionInfo> table(static_cast<size_t>(regionCount));
+    const size_t count = regionMap.size();
+    for (size_t i = 0; i < count; ++i) {
+        RegionInfo& entry = table[regionMap[i]];
+        const LuvColour c = colourOf(i);
+        entry.pixelCount += 1;
+        entry.mean.L += c.L;
+        entry.mean.u += c.u;
+        entry.mean.v += c.v;
+    }
+    for (RegionInfo& entry : table) {
+        entry.mean.L = float(double(entry.mean.L) / entry.pixelCount);
+        entry.mean.u = float(double(entry.mean.u) / entry.pixelCount);
+        entry.mean.v = float(double(entry.mean.v) / entry.pixelCount);
+    }
+    return table;
+}
+
+// Pixel count and mean colour from the pixels' colours listed in raster order.
+std::vector<RegionInfo> ComputeRegionStats(std::span<const int32_t> regionMap, int32_t regionCount,
+                                           std::span<const LuvColour> pixelColours);
+
+// Which regions touch and over how many pixel pairs. Examined are the horizontal pairs
+// ((x, y), (x + 1, y)) and the vertical pairs ((x, y), (x, y + 1)) with 1 <= x <= width - 2 and
+// 1 <= y <= height - 2; pairs that include row 0 or column 0, horizontal pairs in the last row and
+// vertical pairs in the last column are never counted.
+RegionGraph BuildRegionGraph(std::span<const int32_t> regionMap, int32_t width, int32_t height,
+                             int32_t regionCount);
+
+}  // namespace mirrask
+
+#endif  // MIRRASK_REGION_TABLES_H

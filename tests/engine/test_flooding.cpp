@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <queue>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "flooding.h"
+
+namespace mirrask {
+namespace {
+
+struct Flooded {
+    int32_t regionCount;
+    std::vector<int32_t> labels;
+};
+
+Flooded Flood(const std::vector<uint8_t>& gradient, int w, int h) {
+    Flooded result;
+    result.labels.assign(gradient.size(), 0);
+    result.regionCount = FloodRegions(SortPixelsByLevel(gradient), w, h, result.labels);
+    return result;
+}
+
+// Levels given as rows of digits, each digit times 10.
+std::vector<uint8_t> Levels(const std::vector<std::string>& rows) {
+    std::vector<uint8_t> levels;
+    for (const auto& row : rows) {
+        for (char c : row)
+            levels.push_back(static_cast<uint8_t>((c - '0') * 10));
+    }
+    return levels;
+}
+
+std::vector<int32_t> Labels(const std::vector<std::string>& rows) {
+    std::vector<int32_t> labels;
+    for (const auto& row : rows) {
+        for (char c : row)
+            labels.push_back(c - '0');
+    }
+    return labels;
+}
+
+TEST(LevelSort, StableByLevelThenRasterOrder) {
+    const std::vector<uint8_t> gradient = {3, 0, 3, 255, 0, 1};
+    const SortedLevels sorted = SortPixelsByLevel(gradient);
+    EXPECT_EQ(sorted.pixels, (std::vector<int32_t>{1, 4, 5, 0, 2, 3}));
+    EXPECT_EQ(sorted.offsets[0], 0);
+    EXPECT_EQ(sorted.offsets[1], 2);
+    EXPECT_EQ(sorted.offsets[2], 3);
+    EXPECT_EQ(sorted.offsets[4], 5);
+    EXPECT_EQ(sorted.offsets[255], 5);
+    EXPECT_EQ(sorted.offsets[256], 6);
+}
+
+struct FloodCase {
+    const char* name;
+    std::vector<std::string> levels;
+    std::vector<std::string> expected;
+};
+
+TEST(FloodRegions, LabelsFollowTheImmersionRules) {
+    const FloodCase cases[] = {
+        {"one level is one region", {"000", "000", "000"}, {"111", "111", "111"}},
+        {"a vertical one-pixel ridge joins the left basin",
+         {"0005000", "0005000", "0005000"},
+         {"1111222", "1111222", "1111222"}},
+        {"a horizontal one-pixel ridge joins the upper basin",
+         {"000", "000", "555", "000"},
+         {"111", "111", "111", "222"}},
+        {"a two-pixel ridge is split", {"00550", "00550"}, {"11122", "11122"}},
+        {"a plateau is divided by distance, ties to the left", {"055555550"}, {"111112222"}},
+        {"the plateau's nearer side wins", {"05555550"}, {"11112222"}},
+        {"labels by level, then raster position; an unreached group starts its own region",
+         {"0990", "9559", "0990"},
+         {"1122", "5555", "3344"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int w = static_cast<int>(c.levels[0].size());
+        const int h = static_cast<int>(c.levels.size());
+        const Flooded flooded = Flood(Levels(c.levels), w, h);
+        const auto expected = Labels(c.expected);
+        EXPECT_EQ(flooded.labels, expected);
+        EXPECT_EQ(flooded.regionCount, *std::max_element(expected.begin(), expected.end()));
+    }
+}
+
+// Number of 4-connected components of each label.
+std::map<int32_t, int> ComponentsPerLabel(const std::vector<int32_t>& labels, int w, int h) {
+    std::vector<bool> seen(labels.size(), false);
+    std::map<int32_t, int> components;
+    for (int start = 0; start < w * h; ++start) {
+        if (seen[start]) continue;
+        ++components[labels[start]];
+        std::queue<int> queue;
+        queue.push(start);
+        seen[start] = true;
+        while (!queue.empty()) {
+            const int p = queue.front();
+            queue.pop();
+            const int x = p % w, y = p / w;
+            const int neighbours[4][2] = {{x - 1, y}, {x + 1, y}, {x, y - 1}, {x, y + 1}};
+            for (auto [nx, ny] : neighbours) {
+                if (nx < 0 || ny < 0 || nx >= w || ny >= h) continue;
+                const int q = ny * w + nx;
+                if (!seen[q] && labels[q] == labels[p]) {
+                    seen[q] = true;
+                    queue.push(q);
+                }
+            }
+        }
+    }
+    return components;
+}
+
+TEST(FloodRegions, RandomGradientsGiveConnectedRegionsNumberedWithoutGaps) {
+    std::mt19937 random(12345);
+    for (int trial = 0; trial < 200; ++trial) {
+        const int w = 1 + static_cast<int>(random() % 17);
+        const int h = 1 + static_cast<int>(random() % 17);
+        const int levelsUsed = 1 + static_cast<int>(random() % 6);
+        std::vector<uint8_t> gradient(static_cast<size_t>(w) * h);
+        for (auto& level : gradient)
+            level = static_cast<uint8_t>(random() % levelsUsed * 40);
+        const Flooded flooded = Flood(gradient, w, h);
+
+        const auto components = ComponentsPerLabel(flooded.labels, w, h);
+        ASSERT_EQ(static_cast<int32_t>(components.size()), flooded.regionCount);
+        EXPECT_EQ(components.begin()->first, 1);
+        EXPECT_EQ(components.rbegin()->first, flooded.regionCount);
+        for (auto [label, count] : components)
+            EXPECT_EQ(count, 1) << "label " << label;
+
+        // The raster-first pixel of the lowest level present is in region 1.
+        const auto lowest = std::min_element(gradient.begin(), gradient.end()) - gradient.begin();
+        EXPECT_EQ(flooded.labels[lowest], 1);
+    }
+}
+
+}  // namespace
+}  // namespace mirrask

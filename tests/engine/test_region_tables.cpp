@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <map>
+#include <vector>
+
+#include "region_tables.h"
+
+namespace mirrask {
+namespace {
+
+std::map<int32_t, int32_t> MapOf(const RegionGraph& graph, int32_t region) {
+    std::map<int32_t, int32_t> entries;
+    for (const RegionNeighbour& n : graph.NeighboursOf(region))
+        entries[n.region] = n.pairCount;
+    return entries;
+}
+
+std::vector<int32_t> Regions(const std::vector<std::string>& rows) {
+    std::vector<int32_t> regions;
+    for (const auto& row : rows) {
+        for (char c : row)
+            regions.push_back(c - '0');
+    }
+    return regions;
+}
+
+TEST(RegionGraph, StraightVerticalBorderCountsHeightMinusTwoUnderTheLowerIndex) {
+    const int w = 6, h = 5;
+    for (int c = 1; c <= w - 2; ++c) {
+        SCOPED_TRACE(c);
+        std::vector<int32_t> map(w * h);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x)
+                map[y * w + x] = x <= c ? 0 : 1;
+        }
+        const RegionGraph graph = BuildRegionGraph(map, w, h, 2);
+        EXPECT_EQ(MapOf(graph, 0), (std::map<int32_t, int32_t>{{1, h - 2}}));
+        EXPECT_TRUE(graph.NeighboursOf(1).empty());
+    }
+}
+
+TEST(RegionGraph, BordersAtColumnZeroOrRowZeroAreNeverCounted) {
+    const auto column = Regions({"1000", "1000", "1000", "1000"});
+    EXPECT_TRUE(MapOf(BuildRegionGraph(column, 4, 4, 2), 0).empty());
+    const auto row = Regions({"1111", "0000", "0000", "0000"});
+    EXPECT_TRUE(MapOf(BuildRegionGraph(row, 4, 4, 2), 0).empty());
+}
+
+TEST(RegionGraph, SurroundedRegionIsEnteredOnceWithEveryExaminedCrossing) {
+    // Region 1 inside region 0: of the crossings around it, the examined ones are the pair to its
+    // left ((1,2),(2,2)), to its right, above ((2,1),(2,2)) and below.
+    const auto map = Regions({"00000", "00000", "00100", "00000", "00000"});
+    const RegionGraph graph = BuildRegionGraph(map, 5, 5, 2);
+    EXPECT_EQ(MapOf(graph, 0), (std::map<int32_t, int32_t>{{1, 4}}));
+    EXPECT_TRUE(graph.NeighboursOf(1).empty());
+}
+
+TEST(RegionGraph, NeighboursAreAscendingAndAboveTheirRegion) {
+    const auto map = Regions({"33333", "32103", "32103", "34443", "33333"});
+    const RegionGraph graph = BuildRegionGraph(map, 5, 5, 5);
+    EXPECT_EQ(MapOf(graph, 0), (std::map<int32_t, int32_t>{{1, 2}, {3, 2}, {4, 1}}));
+    for (int32_t r = 0; r < 5; ++r) {
+        int32_t previous = r;
+        for (const RegionNeighbour& n : graph.NeighboursOf(r)) {
+            EXPECT_GT(n.region, previous);
+            previous = n.region;
+        }
+    }
+}
+
+TEST(RegionGraph, ImagesWithoutInteriorHaveNoPairs) {
+    for (auto [w, h] : {std::pair{2, 7}, {7, 2}, {1, 1}}) {
+        std::vector<int32_t> map(static_cast<size_t>(w) * h);
+        for (size_t i = 0; i < map.size(); ++i)
+            map[i] = static_cast<int32_t>(i);
+        const RegionGraph graph = BuildRegionGraph(map, w, h, w * h);
+        EXPECT_EQ(graph.PairCount(), 0) << w << "x" << h;
+    }
+}
+
+TEST(RegionStats, CountsAndFloatMeansInRasterOrder) {
+    const std::vector<int32_t> map = {0, 1, 0, 1};
+    const std::vector<LuvColour> colours = {{1, 2, 3}, {10, 20, 30}, {2, 4, 7}, {0, 0, 1}};
+    const auto table = ComputeRegionStats(map, 2, colours);
+    ASSERT_EQ(table.size(), 2u);
+    EXPECT_EQ(table[0], (RegionInfo{2, {1.5f, 3.0f, 5.0f}}));
+    EXPECT_EQ(table[1], (RegionInfo{2, {5.0f, 10.0f, 15.5f}}));
+
+    // The sum is a float rounded after every addition: 2^24 + 1 + 1 stays 2^24.
+    const std::vector<int32_t> one(3, 0);
+    const std::vector<LuvColour> big = {{16777216.0f, 0, 0}, {1, 0, 0}, {1, 0, 0}};
+    EXPECT_EQ(ComputeRegionStats(one, 1, big)[0].mean.L, float(16777216.0 / 3));
+}
+
+}  // namespace
+}  // namespace mirrask
