@@ -25,8 +25,8 @@ std::vector<float> GaussianKernel(double sigma);
 // Smooths the rectangle of an interleaved 8-bit image in place: `data` points at pixel (0, 0),
 // `rowStride` is the distance in bytes between rows, `channels` the samples per pixel (each
 // channel filtered on its own). The rectangle must lie inside the image. Nothing happens when
-// sigma <= 0 or the rectangle is empty. Memory: one float row buffer and a ring of 2R + 1 float
-// rows of the rectangle's width.
+// sigma <= 0 or the rectangle is empty. Memory: one float copy of a row and a ring of 2R + 1
+// float rows of one 512-sample strip.
 void GaussianSmoothRect(uint8_t* data, size_t rowStride, int channels, const BoundingBox& rect,
                         double sigma);
 
