@@ -9,27 +9,26 @@ namespace io {
 imaging::Bitmap BitmapFromQImage(const QImage& image) {
     if (image.isNull()) return {};
     const bool hasAlpha = image.hasAlphaChannel();
-    // Qt converts every pixel layout it reads (grey, palette, 16 bits, ...) to these two.
-    const QImage converted =
-        image.convertToFormat(hasAlpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
-    if (converted.isNull()) throw std::bad_alloc();
-    imaging::Bitmap bitmap(converted.width(), converted.height());
+    // Qt converts every pixel layout it reads (grey, palette, 16 bits, premultiplied, ...) to
+    // these two; the JPEG and most other readers already deliver them, so no copy is made then.
+    const QImage::Format wordFormat = hasAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32;
+    const QImage words = image.format() == wordFormat ? image : image.convertToFormat(wordFormat);
+    if (words.isNull()) throw std::bad_alloc();
+    imaging::Bitmap bitmap(words.width(), words.height());
     const int width = bitmap.Width();
     uint8_t* alpha = hasAlpha ? bitmap.AlphaForWriting() : nullptr;
-    const int step = hasAlpha ? 4 : 3;
     for (int y = 0; y < bitmap.Height(); ++y) {
-        const uchar* in = converted.constScanLine(y);
+        const auto* in = reinterpret_cast<const QRgb*>(words.constScanLine(y));
         uint8_t* out = bitmap.Row(y);
         for (int x = 0; x < width; ++x) {
-            const uchar* p = in + size_t(x) * size_t(step);
-            out[size_t(x) * 3] = p[2];
-            out[size_t(x) * 3 + 1] = p[1];
-            out[size_t(x) * 3 + 2] = p[0];
+            out[size_t(x) * 3] = uint8_t(qBlue(in[x]));
+            out[size_t(x) * 3 + 1] = uint8_t(qGreen(in[x]));
+            out[size_t(x) * 3 + 2] = uint8_t(qRed(in[x]));
         }
         if (alpha) {
             uint8_t* rowAlpha = alpha + size_t(y) * size_t(width);
             for (int x = 0; x < width; ++x)
-                rowAlpha[x] = in[size_t(x) * 4 + 3];
+                rowAlpha[x] = uint8_t(qAlpha(in[x]));
         }
     }
     bitmap.DropAlphaIfOpaque();
