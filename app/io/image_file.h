@@ -42,9 +42,9 @@ LoadedImage LoadImageFile(const QString& path);
 // jpg, jpeg, bmp, tif, tiff, tga, webp (and any other the installed writers support). The alpha
 // channel is written where the format keeps one (png, tif, tiff, tga, webp); elsewhere the
 // colours are written as they are. TIFF is LZW-compressed; with alpha it is written with 16 bits
-// per channel (each byte v as v * 257), so that the colours under transparent pixels survive. The file is written beside the target and then renamed over
-// it, so a failed save leaves an existing file as it was. Fails for an unknown extension, an
-// empty bitmap or any write error.
+// per channel (each byte v as v * 257), so that the colours under transparent pixels survive. The
+// file is written beside the target and then renamed over it, so a failed save leaves an existing
+// file as it was. Fails for an unknown extension, an empty bitmap or any write error.
 FileResult SaveImageFile(const QString& path, const imaging::Bitmap& bitmap);
 
 // Lower-case extensions SaveImageFile writes, without dots.
