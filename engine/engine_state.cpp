@@ -6,7 +6,6 @@
 #include "flooding.h"
 #include "gradient.h"
 #include "graph_cut.h"
-#include "luv_conversion.h"
 #include "prototypes.h"
 #include "region_tables.h"
 
@@ -62,21 +61,8 @@ int32_t RunWatershed(EngineState& state, const uint8_t* pixels, int32_t width, i
         label -= 1;
 
     // The colours are converted on the fly, in raster order, instead of being kept per pixel:
-    // the float sums see the same values in the same order. Neighbouring pixels often share a
-    // colour, so the last conversion is remembered.
-    const LuvConverter converter;
-    uint32_t lastKey = 0xFFFFFFFFu;
-    LuvColour lastColour;
-    state.RegionTable =
-        ComputeRegionStatsWith(state.RegionMap, state.RegionCount, [&](size_t i) -> LuvColour {
-            const uint8_t* p = pixels + 3 * i;
-            const uint32_t key = uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
-            if (key != lastKey) {
-                lastKey = key;
-                lastColour = converter.Convert(p[0], p[1], p[2]);
-            }
-            return lastColour;
-        });
+    // the float sums see the same values in the same order.
+    state.RegionTable = ComputeRegionStatsFromPixels(state.RegionMap, state.RegionCount, pixels);
     state.RegionNeighbours = BuildRegionGraph(state.RegionMap, width, height, state.RegionCount);
     return 0;
 }

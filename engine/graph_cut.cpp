@@ -2,7 +2,6 @@
 
 #include <new>
 
-#include "maxflow/flow_graph.h"
 #include "outlines.h"
 
 namespace mirrask {
@@ -63,23 +62,33 @@ namespace {
 }
 }  // namespace
 
-std::vector<uint8_t> SolveRegionCut(const std::vector<RegionTerm>& regionTerms,
-                                    const std::vector<NeighbourTerm>& neighbourTerms) {
-    FlowGraph graph(static_cast<int32_t>(regionTerms.size()), &RaiseOutOfMemory);
+std::unique_ptr<FlowGraph> BuildCutGraph(const std::vector<RegionTerm>& regionTerms,
+                                         const std::vector<NeighbourTerm>& neighbourTerms) {
+    auto graph =
+        std::make_unique<FlowGraph>(static_cast<int32_t>(regionTerms.size()), &RaiseOutOfMemory);
     for (const RegionTerm& term : regionTerms) {
-        const int32_t node = graph.AddNode();
-        graph.AddTerminalWeights(node, term.foregroundCost, term.backgroundCost);
+        const int32_t node = graph->AddNode();
+        graph->AddTerminalWeights(node, term.foregroundCost, term.backgroundCost);
     }
     for (const NeighbourTerm& term : neighbourTerms) {
-        graph.AddEdge(term.lower, term.higher, term.weight, term.weight);
+        graph->AddEdge(term.lower, term.higher, term.weight, term.weight);
     }
-    graph.MaxFlow();
+    return graph;
+}
 
-    std::vector<uint8_t> foreground(regionTerms.size());
+std::vector<uint8_t> ReadRegionSides(const FlowGraph& graph) {
+    std::vector<uint8_t> foreground(static_cast<size_t>(graph.NodeCount()));
     for (size_t i = 0; i < foreground.size(); ++i) {
         foreground[i] = graph.SegmentOf(static_cast<int32_t>(i)) == FlowGraph::Segment::Sink;
     }
     return foreground;
+}
+
+std::vector<uint8_t> SolveRegionCut(const std::vector<RegionTerm>& regionTerms,
+                                    const std::vector<NeighbourTerm>& neighbourTerms) {
+    const std::unique_ptr<FlowGraph> graph = BuildCutGraph(regionTerms, neighbourTerms);
+    graph->MaxFlow();
+    return ReadRegionSides(*graph);
 }
 
 void WriteSelection(const EngineState& state, const std::vector<uint8_t>& regionIsForeground,

@@ -12,9 +12,11 @@
 #define MIRRASK_GRAPH_CUT_H
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "engine_state.h"
+#include "maxflow/flow_graph.h"
 #include "prototypes.h"
 
 namespace mirrask {
@@ -37,6 +39,14 @@ std::vector<RegionTerm> ComputeRegionTerms(const EngineState& state, const Marke
 
 // One term per adjacent pair, ordered by lower region, then higher region.
 std::vector<NeighbourTerm> ComputeNeighbourTerms(const EngineState& state);
+
+// The graph of the cut: node k is region k with the terms' terminal weights, one edge per term
+// with its weight both ways. Exhausted graph storage raises std::bad_alloc.
+std::unique_ptr<FlowGraph> BuildCutGraph(const std::vector<RegionTerm>& regionTerms,
+                                         const std::vector<NeighbourTerm>& neighbourTerms);
+
+// After MaxFlow: per node 1 if it ended on the sink side (foreground), else 0.
+std::vector<uint8_t> ReadRegionSides(const FlowGraph& graph);
 
 // Solves the cut; returns per region 1 for foreground (sink side), 0 for background (source side
 // or left free). Exhausted graph storage raises std::bad_alloc.

@@ -2,12 +2,31 @@
 
 #include <algorithm>
 
+#include "luv_conversion.h"
+
 namespace mirrask {
 
 std::vector<RegionInfo> ComputeRegionStats(std::span<const int32_t> regionMap, int32_t regionCount,
                                            std::span<const LuvColour> pixelColours) {
     return ComputeRegionStatsWith(regionMap, regionCount,
                                   [&](size_t i) { return pixelColours[i]; });
+}
+
+std::vector<RegionInfo> ComputeRegionStatsFromPixels(std::span<const int32_t> regionMap,
+                                                     int32_t regionCount, const uint8_t* pixels) {
+    // Neighbouring pixels often share a colour, so the last conversion is remembered.
+    const LuvConverter converter;
+    uint32_t lastKey = 0xFFFFFFFFu;
+    LuvColour lastColour;
+    return ComputeRegionStatsWith(regionMap, regionCount, [&](size_t i) -> LuvColour {
+        const uint8_t* p = pixels + 3 * i;
+        const uint32_t key = uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
+        if (key != lastKey) {
+            lastKey = key;
+            lastColour = converter.Convert(p[0], p[1], p[2]);
+        }
+        return lastColour;
+    });
 }
 
 namespace {

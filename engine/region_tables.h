@@ -38,6 +38,11 @@ std::vector<RegionInfo> ComputeRegionStatsWith(std::span<const int32_t> regionMa
 std::vector<RegionInfo> ComputeRegionStats(std::span<const int32_t> regionMap, int32_t regionCount,
                                            std::span<const LuvColour> pixelColours);
 
+// Pixel count and mean colour with every pixel's colour converted on the fly from the
+// blue-green-red pixel buffer, in raster order: the same float32 sums as from a converted copy.
+std::vector<RegionInfo> ComputeRegionStatsFromPixels(std::span<const int32_t> regionMap,
+                                                     int32_t regionCount, const uint8_t* pixels);
+
 // Which regions touch and over how many pixel pairs. Examined are the horizontal pairs
 // ((x, y), (x + 1, y)) and the vertical pairs ((x, y), (x, y + 1)) with 1 <= x <= width - 2 and
 // 1 <= y <= height - 2; pairs that include row 0 or column 0, horizontal pairs in the last row and
