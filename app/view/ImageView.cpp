@@ -19,6 +19,7 @@ constexpr int kAntsPeriod = 8;          // pixels of one black and one white str
 constexpr int kAntsIntervalMs = 150;    // marching speed of the selection outline
 constexpr int kWheelNotch = 120;        // angle delta of one wheel notch
 constexpr double kRubberBandWidth = 5;  // picture pixels
+constexpr int kGripSize = 7;            // client pixels, the side of a layer's resize grip
 
 // A picture coordinate as int, rounded down, kept far inside the int range so that callers can
 // compare it without overflow however extreme the zoom.
@@ -59,8 +60,15 @@ ImageView::~ImageView() = default;
 // ---- Display -------------------------------------------------------------------------------
 
 void ImageView::Update() {
+    layerImages_.clear();
+    if (model_.LayerCount() > 1) {
+        for (const imaging::Layer& layer : model_.Layers()) {
+            layerImages_.push_back(view::LayerImage(layer));
+        }
+    }
+    pictureRect_ = view::PictureRect(model_);
     // Composing into the existing picture saves allocating (and faulting in) a new one.
-    view::RecomposeArea(picture_, model_, QRect(QPoint(0, 0), view::PictureSize(model_)));
+    view::RecomposeArea(picture_, model_, pictureRect_);
     if (model_.HasSelection()) {
         outline_ = view::TraceSelectionOutline(model_.Mask());
     } else {
@@ -76,6 +84,11 @@ void ImageView::Update() {
 }
 
 void ImageView::UpdateArea(const QRect& area) {
+    if (model_.LayerCount() > 1) {
+        Update();
+        return;
+    }
+    pictureRect_ = view::PictureRect(model_);
     const QSize before = picture_.size();
     view::RecomposeArea(picture_, model_, area);
     if (picture_.size() != before) {
@@ -183,13 +196,14 @@ void ImageView::ZoomAround(double percent, QPointF anchor, QPointF client) {
 
 void ImageView::SetZoom(double percent) {
     const QPointF centre(viewport()->width() / 2.0, viewport()->height() / 2.0);
-    const double scale = Scale();
-    ZoomAround(percent, (centre - Origin()) / scale, centre);
+    ZoomAround(percent, (centre - Origin()) / Scale(), centre);
 }
 
 void ImageView::Fit() {
-    const QSize pictureSize = view::PictureSize(model_);
-    SetZoom(imaging::FitZoom(pictureSize.width(), pictureSize.height(), width(), height()));
+    const imaging::Layer& ground = model_.LayerAt(0);
+    const bool shown = !ground.bitmap.IsEmpty();
+    SetZoom(imaging::FitZoom(shown ? ground.displayWidth : 0, shown ? ground.displayHeight : 0,
+                             width(), height()));
     horizontalScrollBar()->setValue(0);
     verticalScrollBar()->setValue(0);
 }
@@ -234,6 +248,7 @@ void ImageView::paintEvent(QPaintEvent* event) {
     }
     if (OutlineVisible()) PaintOutline(painter, exposed);
     if (rubberBand_) PaintRubberBand(painter);
+    if (LayersInteractive()) PaintLayerFrame(painter);
 }
 
 void ImageView::PaintOutline(QPainter& painter, const QRect& clip) const {
@@ -243,8 +258,8 @@ void ImageView::PaintOutline(QPainter& painter, const QRect& clip) const {
     const QPointF origin = Origin();
     const double scaleX = scale * layer.displayWidth / layer.bitmap.Width();
     const double scaleY = scale * layer.displayHeight / layer.bitmap.Height();
-    const double left = origin.x() + layer.x * scale;
-    const double top = origin.y() + layer.y * scale;
+    const double left = origin.x() + (layer.x - pictureRect_.left()) * scale;
+    const double top = origin.y() + (layer.y - pictureRect_.top()) * scale;
     const QRect bounds = clip.adjusted(-1, -1, 1, 1);
 
     QVector<QLine> lines;
@@ -294,6 +309,7 @@ void ImageView::scrollContentsBy(int, int) {
 }
 
 void ImageView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) StartLayerDrag(event->position().toPoint());
     emit mouseDown(event->button(), event->buttons(), event->modifiers(),
                    event->position().toPoint());
     event->accept();
@@ -305,11 +321,15 @@ void ImageView::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void ImageView::mouseMoveEvent(QMouseEvent* event) {
+    if (layerDrag_ && (event->buttons() & Qt::LeftButton)) {
+        ContinueLayerDrag(event->position().toPoint());
+    }
     emit mouseMove(event->buttons(), event->modifiers(), event->position().toPoint());
     event->accept();
 }
 
 void ImageView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) layerDrag_.reset();
     emit mouseUp(event->button(), event->buttons(), event->modifiers(),
                  event->position().toPoint());
     event->accept();
@@ -337,4 +357,107 @@ void ImageView::wheelEvent(QWheelEvent* event) {
         ZoomAround(newZoom, anchor, client);
     }
     event->accept();
+}
+
+// ---- Moving and resizing layers ------------------------------------------------------------
+
+bool ImageView::LayersInteractive() const {
+    return model_.LayerCount() > 1 &&
+           model_.LayerInteractionFlags() != imaging::kNoLayerInteraction;
+}
+
+std::vector<std::pair<imaging::Grip, QRect>> ImageView::LayerGrips() const {
+    if (!LayersInteractive() || !(model_.LayerInteractionFlags() & imaging::kResizeLayers))
+        return {};
+    const imaging::Layer& layer = model_.CurrentLayer();
+    const QPointF topLeft = BmpToScr(QPointF(layer.x, layer.y));
+    const QPointF bottomRight =
+        BmpToScr(QPointF(layer.x + layer.displayWidth, layer.y + layer.displayHeight));
+    const double left = topLeft.x();
+    const double right = bottomRight.x();
+    const double top = topLeft.y();
+    const double bottom = bottomRight.y();
+    const double middleX = (left + right) / 2;
+    const double middleY = (top + bottom) / 2;
+    const auto grip = [](double x, double y) {
+        return QRect(FloorToInt(x) - kGripSize / 2, FloorToInt(y) - kGripSize / 2, kGripSize,
+                     kGripSize);
+    };
+    using imaging::Grip;
+    return {{Grip::TopLeft, grip(left, top)},         {Grip::Top, grip(middleX, top)},
+            {Grip::TopRight, grip(right, top)},       {Grip::Right, grip(right, middleY)},
+            {Grip::BottomRight, grip(right, bottom)}, {Grip::Bottom, grip(middleX, bottom)},
+            {Grip::BottomLeft, grip(left, bottom)},   {Grip::Left, grip(left, middleY)}};
+}
+
+bool ImageView::StartLayerDrag(QPoint client) {
+    if (!LayersInteractive()) return false;
+    const imaging::Layer& layer = model_.CurrentLayer();
+    LayerDrag drag;
+    drag.start = {layer.x, layer.y, layer.displayWidth, layer.displayHeight};
+    drag.pressedAt = client;
+    for (const auto& [grip, area] : LayerGrips()) {
+        if (area.contains(client)) {
+            drag.resize = true;
+            drag.grip = grip;
+            layerDrag_ = drag;
+            return true;
+        }
+    }
+    const QRect frame(layer.x, layer.y, layer.displayWidth, layer.displayHeight);
+    if ((model_.LayerInteractionFlags() & imaging::kMoveLayers) &&
+        frame.contains(XScr2Bmp(client.x()), YScr2Bmp(client.y()))) {
+        layerDrag_ = drag;
+        return true;
+    }
+    return false;
+}
+
+void ImageView::ContinueLayerDrag(QPoint client) {
+    const double scale = Scale();
+    const int dx = FloorToInt((client.x() - layerDrag_->pressedAt.x()) / scale + 0.5);
+    const int dy = FloorToInt((client.y() - layerDrag_->pressedAt.y()) / scale + 0.5);
+    imaging::Layer& layer = model_.CurrentLayer();
+    imaging::LayerFrame frame = layerDrag_->start;
+    if (layerDrag_->resize) {
+        frame = imaging::ResizeLayerFrame(frame, layerDrag_->grip, dx, dy, model_.AspectLocked(),
+                                          layer.bitmap.Width(), layer.bitmap.Height());
+    } else {
+        frame.x += dx;
+        frame.y += dy;
+    }
+    if (frame == imaging::LayerFrame{layer.x, layer.y, layer.displayWidth, layer.displayHeight}) {
+        return;
+    }
+    layer.x = frame.x;
+    layer.y = frame.y;
+    layer.displayWidth = frame.width;
+    layer.displayHeight = frame.height;
+    RecomposeLayers();
+}
+
+void ImageView::RecomposeLayers() {
+    pictureRect_ = view::PictureRect(model_);
+    picture_ = QImage();
+    picture_ = view::ComposePicture(model_, &layerImages_);
+    UpdateScrollBars();
+    viewport()->update();
+}
+
+void ImageView::PaintLayerFrame(QPainter& painter) const {
+    const imaging::Layer& layer = model_.CurrentLayer();
+    const QRectF frame(
+        BmpToScr(QPointF(layer.x, layer.y)),
+        BmpToScr(QPointF(layer.x + layer.displayWidth, layer.y + layer.displayHeight)));
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(AntsBrush(0), 1));
+    painter.drawRect(frame.adjusted(0, 0, -1, -1));
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setBrush(Qt::white);
+    for (const auto& [grip, area] : LayerGrips())
+        painter.drawRect(area.adjusted(0, 0, -1, -1));
+    painter.restore();
 }

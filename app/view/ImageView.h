@@ -12,9 +12,11 @@
 #include <QRect>
 #include <QTimer>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "imaging/image_model.h"
+#include "imaging/layer_resize.h"
 #include "selection_outline.h"
 
 class ImageView : public QAbstractScrollArea {
@@ -56,10 +58,11 @@ class ImageView : public QAbstractScrollArea {
     // Sets the model's zoom (a value not above 0, or equal to the zoom, does nothing), keeps the
     // picture point at the viewport's centre in place and repaints.
     void SetZoom(double percent);
-    // Zooms so that the whole picture fits the view; small pictures are enlarged.
+    // Zooms so that the whole of layer 0 (the image, or the background) fits the view; small
+    // pictures are enlarged.
     void Fit();
-    // Client (viewport) coordinates to picture column / row at the current zoom and scroll
-    // position, rounded down; the result may lie outside the picture.
+    // Client (viewport) coordinates to picture column / row (layer-0 coordinates) at the current
+    // zoom and scroll position, rounded down; the result may lie outside the picture.
     int XScr2Bmp(int x) const;
     int YScr2Bmp(int y) const;
     // Picture coordinates to client coordinates (the top-left corner of the pixel for integers).
@@ -68,6 +71,10 @@ class ImageView : public QAbstractScrollArea {
     // One wheel notch zooms in by 5/4 or out by 4/5.
     static double ZoomedIn(double zoom) { return zoom * 5.0 / 4.0; }
     static double ZoomedOut(double zoom) { return zoom * 4.0 / 5.0; }
+
+    // Where the current layer's resize grips sit, in client coordinates (while the model allows
+    // moving or resizing layers and has more than one layer).
+    std::vector<std::pair<imaging::Grip, QRect>> LayerGrips() const;
 
   signals:
     // Mouse events over the viewport, client coordinates; `buttons` are those held after the
@@ -95,9 +102,23 @@ class ImageView : public QAbstractScrollArea {
     void wheelEvent(QWheelEvent* event) override;
 
   private:
+    // A layer being moved or resized with the mouse.
+    struct LayerDrag {
+        bool resize = false;
+        imaging::Grip grip = imaging::Grip::BottomRight;
+        imaging::LayerFrame start;
+        QPoint pressedAt;
+    };
+
     double Scale() const { return model_.Zoom() / 100.0; }
-    // The picture's top-left corner in client coordinates.
+    // The client position of the picture's top-left pixel.
     QPointF Origin() const;
+    bool LayersInteractive() const;
+    // Starts moving or resizing the current layer when the press hits it or a grip.
+    bool StartLayerDrag(QPoint client);
+    void ContinueLayerDrag(QPoint client);
+    void RecomposeLayers();
+    void PaintLayerFrame(QPainter& painter) const;
     // Applies a zoom keeping the picture point `anchor` at client point `client`.
     void ZoomAround(double percent, QPointF anchor, QPointF client);
     void UpdateScrollBars();
@@ -110,6 +131,12 @@ class ImageView : public QAbstractScrollArea {
 
     imaging::ImageModel model_;
     QImage picture_;
+    // The picture's extent in layer-0 coordinates; picture_ pixel (0, 0) is its top-left.
+    QRect pictureRect_;
+    // Each layer converted for drawing, kept while several layers are shown, so that moving one
+    // only composes them again.
+    std::vector<QImage> layerImages_;
+    std::optional<LayerDrag> layerDrag_;
     std::vector<view::OutlineSegment> outline_;
     std::optional<QRect> rubberBand_;
     QTimer antsTimer_;

@@ -47,7 +47,17 @@ void ComposePlainRows(QImage& picture, const imaging::ImageModel& model, const Q
     }
 }
 
-// The layer's bitmap as a non-premultiplied ARGB image, alpha capped by its transparency.
+}  // namespace
+
+QRect PictureRect(const imaging::ImageModel& model) {
+    QRect rect;
+    for (const imaging::Layer& layer : model.Layers()) {
+        if (layer.bitmap.IsEmpty() || layer.displayWidth <= 0 || layer.displayHeight <= 0) continue;
+        rect |= QRect(layer.x, layer.y, layer.displayWidth, layer.displayHeight);
+    }
+    return rect;
+}
+
 QImage LayerImage(const imaging::Layer& layer) {
     const imaging::Bitmap& bitmap = layer.bitmap;
     QImage image(bitmap.Width(), bitmap.Height(), QImage::Format_ARGB32);
@@ -64,23 +74,10 @@ QImage LayerImage(const imaging::Layer& layer) {
     return image;
 }
 
-}  // namespace
-
-QSize PictureSize(const imaging::ImageModel& model) {
-    int width = 0;
-    int height = 0;
-    for (const imaging::Layer& layer : model.Layers()) {
-        if (layer.bitmap.IsEmpty() || layer.displayWidth <= 0 || layer.displayHeight <= 0) continue;
-        width = std::max(width, layer.x + layer.displayWidth);
-        height = std::max(height, layer.y + layer.displayHeight);
-    }
-    return {width, height};
-}
-
-QImage ComposePicture(const imaging::ImageModel& model) {
-    const QSize size = PictureSize(model);
-    if (size.isEmpty()) return {};
-    QImage picture(size, QImage::Format_RGB32);
+QImage ComposePicture(const imaging::ImageModel& model, const std::vector<QImage>* layerImages) {
+    const QRect rect = PictureRect(model);
+    if (rect.isEmpty()) return {};
+    QImage picture(rect.size(), QImage::Format_RGB32);
     if (picture.isNull()) return picture;
     if (IsPlainSingleLayer(model)) {
         ComposePlainRows(picture, model, picture.rect());
@@ -90,16 +87,24 @@ QImage ComposePicture(const imaging::ImageModel& model) {
     picture.fill(qRgb(ground.red, ground.green, ground.blue));
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    for (const imaging::Layer& layer : model.Layers()) {
+    painter.translate(-rect.topLeft());
+    const bool cached = layerImages != nullptr && layerImages->size() == size_t(model.LayerCount());
+    for (int index = 0; index < model.LayerCount(); ++index) {
+        const imaging::Layer& layer = model.LayerAt(index);
         if (layer.bitmap.IsEmpty() || layer.displayWidth <= 0 || layer.displayHeight <= 0) continue;
-        painter.drawImage(QRect(layer.x, layer.y, layer.displayWidth, layer.displayHeight),
-                          LayerImage(layer));
+        const QRect target(layer.x, layer.y, layer.displayWidth, layer.displayHeight);
+        if (cached) {
+            painter.drawImage(target, (*layerImages)[size_t(index)]);
+        } else {
+            painter.drawImage(target, LayerImage(layer));
+        }
     }
     return picture;
 }
 
 void RecomposeArea(QImage& picture, const imaging::ImageModel& model, const QRect& area) {
-    if (picture.isNull() || picture.size() != PictureSize(model) || !IsPlainSingleLayer(model)) {
+    if (picture.isNull() || picture.size() != PictureRect(model).size() ||
+        !IsPlainSingleLayer(model)) {
         picture = QImage();  // the old picture goes before the new one is allocated
         picture = ComposePicture(model);
         return;

@@ -4,24 +4,31 @@
 
 #include <QImage>
 #include <QRect>
-#include <QSize>
+#include <vector>
 
 #include "imaging/image_model.h"
 
 namespace view {
 
-// The picture's extent: from (0, 0) to the farthest right and bottom edge of any layer as
-// displayed. Parts of layers at negative positions are not shown.
-QSize PictureSize(const imaging::ImageModel& model);
+// The picture's extent in layer-0 coordinates: the union of every non-empty layer as displayed
+// (a layer moved to negative positions widens it to the left or top). Empty without pixels.
+QRect PictureRect(const imaging::ImageModel& model);
+
+// A layer's bitmap as a non-premultiplied ARGB image, its alpha capped by the layer's
+// transparency.
+QImage LayerImage(const imaging::Layer& layer);
 
 // The layers composed over the model's background colour, layer 0 first, each at its position
-// and displayed size, its alpha capped by the layer's transparency: an opaque
-// QImage::Format_RGB32 of PictureSize(model), null for an empty picture.
-QImage ComposePicture(const imaging::ImageModel& model);
+// and displayed size (nearest-neighbour scaling), its alpha capped by the layer's transparency:
+// an opaque QImage::Format_RGB32 covering PictureRect(model), whose top-left pixel is that
+// rectangle's top-left corner; null for an empty picture. `layerImages`, when given with one
+// image per layer (LayerImage), saves converting the layers again.
+QImage ComposePicture(const imaging::ImageModel& model,
+                      const std::vector<QImage>* layerImages = nullptr);
 
 // Composes again only `area` (picture coordinates) of `picture`, which must have been composed
 // from the same model at the same size. Falls back to composing everything when the model has
-// more than one layer or its layer is moved or resized.
+// more than one layer, its layer is moved or resized, or the picture's size changed.
 void RecomposeArea(QImage& picture, const imaging::ImageModel& model, const QRect& area);
 
 }  // namespace view

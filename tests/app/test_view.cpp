@@ -185,6 +185,70 @@ class ViewTest : public QObject {
         QVERIFY(!view.RubberBand().has_value());
     }
 
+    void pictureGrowsWithLayersMovedLeftOrUp() {
+        imaging::ImageModel model;
+        model.LoadIntoCurrentLayer(imaging::Bitmap(4, 3, {0, 0, 255}));
+        model.AddLayer();
+        model.CurrentLayer().x = -2;
+        model.CurrentLayer().y = 1;
+        QCOMPARE(view::PictureRect(model), QRect(-2, 0, 6, 4));
+        const QImage picture = view::ComposePicture(model);
+        QCOMPARE(picture.size(), QSize(6, 4));
+        QCOMPARE(picture.pixel(0, 0), qRgb(240, 240, 240));  // uncovered
+        QCOMPARE(picture.pixel(0, 1), qRgb(0, 0, 0));        // the added black layer
+        QCOMPARE(picture.pixel(5, 0), qRgb(0, 0, 255));      // layer 0's right column
+    }
+
+    // With layer interaction on, the left button drags the current layer, and its grips resize
+    // it (keeping the bitmap's aspect ratio when locked); the picture follows.
+    void layersMoveAndResizeWithTheMouse() {
+        ImageView view;
+        view.resize(300, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        imaging::ImageModel& model = view.Model();
+        model.LoadIntoCurrentLayer(imaging::Bitmap(100, 100, {0, 0, 255}));
+        model.AddLayer();
+        model.CurrentLayer() = imaging::Layer::FromBitmap(imaging::Bitmap(20, 10, {255, 0, 0}));
+        model.CurrentLayer().x = 10;
+        model.CurrentLayer().y = 10;
+        model.SetAspectLock(true);
+        model.SetLayerInteractionFlags(imaging::kMoveLayers | imaging::kResizeLayers);
+        view.Update();
+        view.SetZoom(200);
+        QCOMPARE(view.LayerGrips().size(), size_t(8));
+
+        QWidget* viewport = view.viewport();
+        const QPoint inside = view.BmpToScr(QPointF(15, 15)).toPoint();
+        QTest::mousePress(viewport, Qt::LeftButton, {}, inside);
+        QTest::mouseMove(viewport, inside + QPoint(30, 20));  // 15, 10 picture pixels
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, inside + QPoint(30, 20));
+        QCOMPARE(model.CurrentLayer().x, 25);
+        QCOMPARE(model.CurrentLayer().y, 20);
+        QCOMPARE(view.Picture().pixel(26, 21), qRgb(255, 0, 0));
+
+        QRect corner;
+        for (const auto& [grip, area] : view.LayerGrips()) {
+            if (grip == imaging::Grip::BottomRight) corner = area;
+        }
+        QTest::mousePress(viewport, Qt::LeftButton, {}, corner.center());
+        QTest::mouseMove(viewport, corner.center() + QPoint(40, 0));  // 20 pixels wider
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, corner.center() + QPoint(40, 0));
+        QCOMPARE(model.CurrentLayer().displayWidth, 40);
+        QCOMPARE(model.CurrentLayer().displayHeight, 20);
+        QCOMPARE(model.CurrentLayer().x, 25);
+        QCOMPARE(view.Picture().pixel(25 + 39, 20 + 19), qRgb(255, 0, 0));
+
+        // Outside the layer nothing moves.
+        model.SetLayerInteractionFlags(imaging::kMoveLayers);
+        const QPoint outside = view.BmpToScr(QPointF(90, 90)).toPoint();
+        QTest::mousePress(viewport, Qt::LeftButton, {}, outside);
+        QTest::mouseMove(viewport, outside + QPoint(10, 10));
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, outside + QPoint(10, 10));
+        QCOMPARE(model.CurrentLayer().x, 25);
+        QVERIFY(view.LayerGrips().empty());
+    }
+
     void forwardsTheMouseAndKeys() {
         ImageView view;
         view.resize(100, 100);
