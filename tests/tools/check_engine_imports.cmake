@@ -1,0 +1,16 @@
+# Fails unless PROGRAM imports Watershed, Lazy and ShowLines as undefined dynamic symbols (bound
+# to libmirrask.so at load time) and links libmirrask.so.
+execute_process(COMMAND nm -D --undefined-only ${PROGRAM} OUTPUT_VARIABLE symbols RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${PROGRAM}")
+endif()
+foreach(name Watershed Lazy ShowLines)
+  if(NOT symbols MATCHES "U ${name}\n")
+    message(FATAL_ERROR "${PROGRAM} does not import ${name} from libmirrask.so")
+  endif()
+endforeach()
+execute_process(COMMAND readelf -d ${PROGRAM} OUTPUT_VARIABLE dynamic RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0 OR NOT dynamic MATCHES "libmirrask\\.so")
+  message(FATAL_ERROR "${PROGRAM} does not link libmirrask.so")
+endif()
+message(STATUS "quillane-cut imports the engine's exports from libmirrask.so")
