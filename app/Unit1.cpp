@@ -1,7 +1,9 @@
 #include "Unit1.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QDesktopServices>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMouseEvent>
@@ -106,6 +108,42 @@ QString OpenFailureText(const QString& fileName, const QString& message) {
     return QStringLiteral("无法打开图像“%1”：%2").arg(name, message);
 }
 
+// The application-wide busy cursor for the lifetime of the object, also when a step throws.
+class BusyCursor {
+  public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+// Puts the wait text on the hint line and draws it at once, so that it shows while an effect
+// blocks the window; the previous hint comes back afterwards.
+class WorkingHint {
+  public:
+    explicit WorkingHint(QLabel* hintLine) : hintLine_(hintLine), previous_(hintLine->text()) {
+        hintLine_->setText(kHintWorking);
+        hintLine_->repaint();
+    }
+    // A message put there meanwhile (a failure) stays.
+    ~WorkingHint() {
+        if (hintLine_->text() == kHintWorking) hintLine_->setText(previous_);
+    }
+    WorkingHint(const WorkingHint&) = delete;
+    WorkingHint& operator=(const WorkingHint&) = delete;
+
+  private:
+    QLabel* hintLine_;
+    QString previous_;
+};
+
+imaging::Rgb RgbOf(const QColor& colour) {
+    const QColor rgb = colour.toRgb();
+    return {uint8_t(rgb.red()), uint8_t(rgb.green()), uint8_t(rgb.blue())};
+}
+
+constexpr imaging::Rgb kWhite{255, 255, 255};
+
 // The style's tabs with less padding: the page control is 257 pixels wide and must show the
 // tabs of all four pages without scroll arrows.
 class CompactTabStyle : public QProxyStyle {
@@ -208,6 +246,15 @@ void TForm1::ConnectHandlers() {
     connect(ui->TrackBar5, &QSlider::valueChanged, this, &TForm1::TrackBar5Change);
     connect(ui->TrackBar3, &QSlider::valueChanged, this, &TForm1::TrackBar3Change);
     connect(ui->TrackBar6, &QSlider::valueChanged, this, &TForm1::TrackBar6Change);
+    connect(ui->Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
+    connect(ui->Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
+    connect(ui->Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    connect(ui->TrackBar4, &QSlider::valueChanged, this, &TForm1::TrackBar4Change);
+    connect(ui->Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
+    connect(ui->Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
+    connect(ui->BtBlur, &QPushButton::clicked, this, &TForm1::BtBlurClick);
+    connect(ui->BtErase, &QPushButton::clicked, this, &TForm1::BtEraseClick);
+    connect(ui->BtSave, &QPushButton::clicked, this, &TForm1::BtSaveClick);
 }
 
 void TForm1::FormCreate() {
@@ -703,4 +750,221 @@ void TForm1::TrackBar3Change(int position) {
 
 void TForm1::TrackBar6Change(int position) {
     ui->Label6->setText(QStringLiteral("羽化：%1").arg(position));
+}
+
+// ---- Background effects of the main view ---------------------------------------------------
+// Each effect starts again from the opened image and works on the inverted selection between a
+// push and a pop, so the selection afterwards is the one before.
+
+void TForm1::RestoreLoadedPixels() {
+    imaging::Bitmap& bitmap = ui->ImageEnView1->Model().CurrentBitmap();
+    if (bitmap.Width() == ImageWidth && bitmap.Height() == ImageHeight &&
+        LoadedPixels.size() == 3 * bitmap.PixelCount()) {
+        std::memcpy(bitmap.Data(), LoadedPixels.data(), LoadedPixels.size());
+    }
+}
+
+QColor TForm1::FillColour() const {
+    return ui->Panel2->palette().color(QPalette::Window);
+}
+
+void TForm1::SetFillColour(const QColor& colour) {
+    QPalette palette = ui->Panel2->palette();
+    palette.setColor(QPalette::Window, colour);
+    ui->Panel2->setPalette(palette);
+}
+
+void TForm1::Button2Click() {
+    QColorDialog dialog(FillColour(), this);
+    dialog.setObjectName(QStringLiteral("ColorDialog1"));
+    if (dialog.exec() == QDialog::Accepted) SetFillColour(dialog.selectedColor());
+}
+
+void TForm1::Button3Click() {
+    ImageView* view = ui->ImageEnView1;
+    imaging::ImageModel& model = view->Model();
+    const WorkingHint hint(ui->Label5);
+    RestoreLoadedPixels();
+    const BusyCursor busy;
+    model.ShowSelection(false);
+    model.PushSelection();
+    model.InvertSelection();
+    model.SetSelectedAlpha(uint8_t(ui->TrackBar2->value()));
+    model.FeatherSelection(double(ui->TrackBar5->value()));
+    model.FillSelection(RgbOf(FillColour()));
+    model.PopSelection();
+    model.ShowSelection(ui->CheckBox1->isChecked());
+    view->Update();
+}
+
+void TForm1::BtBlurClick() {
+    ImageView* view = ui->ImageEnView1;
+    imaging::ImageModel& model = view->Model();
+    const WorkingHint hint(ui->Label5);
+    const BusyCursor busy;
+    RestoreLoadedPixels();
+    model.ShowSelection(false);
+    model.PushSelection();
+    model.InvertSelection();
+    model.BlurSelection(double(ui->TrackBar3->value()));
+    model.PopSelection();
+    model.ShowSelection(ui->CheckBox1->isChecked());
+    view->Update();
+}
+
+void TForm1::BtEraseClick() {
+    ImageView* view = ui->ImageEnView1;
+    imaging::ImageModel& model = view->Model();
+    const WorkingHint hint(ui->Label5);
+    RestoreLoadedPixels();
+    const BusyCursor busy;
+    model.ShowSelection(false);
+    model.PushSelection();
+    model.InvertSelection();
+    model.SetSelectedAlpha(0);
+    model.FeatherSelection(double(ui->TrackBar6->value()));
+    model.FillSelection(kWhite);
+    model.PopSelection();
+    // The outline shows after removing, whatever "显示选区" says.
+    model.ShowSelection(true);
+    view->Update();
+}
+
+// ---- Replace background --------------------------------------------------------------------
+
+void TForm1::Button1Click() {
+    // The object layer goes before the dialog, also when the user cancels it.
+    ui->ImageEnView2->Model().RemoveAllLayersButFirst();
+    ui->ImageEnView2->Update();
+    const QString fileName = io::GetOpenImageFileName(this);
+    if (fileName.isEmpty()) return;
+    LoadBackgroundFile(fileName);
+}
+
+bool TForm1::LoadBackgroundFile(const QString& fileName) {
+    if (fileName.isEmpty() || ImageFileName.isEmpty()) return false;
+    ImageView* second = ui->ImageEnView2;
+    imaging::ImageModel& model = second->Model();
+    const size_t pixelCount = size_t(ImageWidth) * size_t(ImageHeight);
+    if (ImageWidth <= 0 || ImageHeight <= 0 || SelectionMap.size() != pixelCount ||
+        LoadedPixels.size() != 3 * pixelCount) {
+        return false;
+    }
+
+    // Both pictures are read before anything changes, so that a background that cannot be
+    // read leaves the second view as it was.
+    const WorkingHint wait(ui->Label5);
+    io::LoadedImage background = io::LoadImageFile(fileName);
+    if (!background.result.ok || background.bitmap.IsEmpty()) {
+        const QString message =
+            background.result.ok ? QStringLiteral("图像没有像素。") : background.result.message;
+        const QString prefix = QStringLiteral("无法打开图像：");
+        ui->Label5->setText(
+            QStringLiteral("无法加载背景“%1”：%2")
+                .arg(QFileInfo(fileName).fileName(),
+                     message.startsWith(prefix) ? message.mid(prefix.size()) : message));
+        return false;
+    }
+    // The object is the opened image read again from its file, without the marks drawn on the
+    // main view. When the file is gone or now holds another picture size, the pixels kept from
+    // opening are the same image.
+    io::LoadedImage object = io::LoadImageFile(ImageFileName);
+    imaging::Bitmap objectBitmap;
+    if (object.result.ok && object.bitmap.Width() == ImageWidth &&
+        object.bitmap.Height() == ImageHeight) {
+        objectBitmap = std::move(object.bitmap);
+    } else {
+        objectBitmap = imaging::Bitmap(ImageWidth, ImageHeight);
+        std::memcpy(objectBitmap.Data(), LoadedPixels.data(), LoadedPixels.size());
+    }
+
+    model.RemoveAllLayersButFirst();
+    model.SetMaskDepthTo8Bits();
+    {
+        const BusyCursor busy;
+        second->resize(ViewWidth, ViewHeight);
+        ui->ImageEnView1->resize(0, 0);
+        model.LoadIntoCurrentLayer(std::move(background.bitmap));
+        model.AddLayer();
+        model.LoadIntoCurrentLayer(std::move(objectBitmap));
+
+        // The mask has the image's size now; SelectionMap 1 gives 255, 0 gives 0.
+        imaging::SelectionMask& mask = model.Mask();
+        uint8_t* values = mask.MutableData();
+        for (size_t i = 0; i < pixelCount; ++i) {
+            if (SelectionMap[i] == 1) {
+                values[i] = 255;
+            } else if (SelectionMap[i] == 0) {
+                values[i] = 0;
+            }
+        }
+        mask.RecomputeBoundingBox();
+        model.AdoptMask();
+        model.PushSelection();
+        model.CropCurrentLayerToSelection();
+        model.PopSelectionAfterCrop();
+        second->Fit();
+        model.SetAspectLock(true);
+        model.SetLayerInteractionFlags(imaging::kMoveLayers | imaging::kResizeLayers);
+        second->Update();
+    }
+    return true;
+}
+
+void TForm1::TrackBar4Change(int position) {
+    ui->Label9->setText(QStringLiteral("透明度：%1").arg(position));
+    ImageView* second = ui->ImageEnView2;
+    imaging::ImageModel& model = second->Model();
+    model.MakeLayerCurrent(1);
+    model.SetSelectedAlpha(uint8_t(position));
+    second->Update();
+}
+
+void TForm1::Button5Click() {
+    ImageView* second = ui->ImageEnView2;
+    imaging::ImageModel& model = second->Model();
+    if (model.LayerCount() != 2) return;
+    model.Deselect();
+    model.MergeFirstTwoLayers();
+    model.MakeLayerCurrent(0);
+    second->Update();
+}
+
+void TForm1::Button4Click() {
+    ui->ImageEnView1->resize(ViewWidth, ViewHeight);
+    ui->ImageEnView2->resize(0, 0);
+}
+
+// ---- Saving --------------------------------------------------------------------------------
+
+void TForm1::BtSaveClick() {
+    const QString fileName = io::GetSaveImageFileName(this);
+    if (fileName.isEmpty()) return;
+    SaveToFile(fileName);
+}
+
+bool TForm1::SaveToFile(const QString& fileName) {
+    if (fileName.isEmpty()) return false;
+    const imaging::Bitmap* picture = nullptr;
+    if (ui->ImageEnView1->width() != 0) {
+        picture = &ui->ImageEnView1->Model().CurrentBitmap();
+    } else if (ui->ImageEnView2->width() != 0) {
+        ImageView* second = ui->ImageEnView2;
+        imaging::ImageModel& model = second->Model();
+        if (model.LayerCount() == 2) {
+            // The second view stays merged, as after "合并", with its selection kept.
+            model.MergeFirstTwoLayers();
+            second->Update();
+        }
+        picture = &model.CurrentBitmap();
+    }
+    if (picture == nullptr) return false;
+
+    const io::FileResult result = io::SaveImageFile(fileName, *picture);
+    if (!result.ok) {
+        SetHint(result.message);
+        return false;
+    }
+    SetHint(QStringLiteral("已保存到 %1").arg(QDir::toNativeSeparators(fileName)));
+    return true;
 }

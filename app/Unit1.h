@@ -2,6 +2,7 @@
 #ifndef QUILLANE_APP_UNIT1_H
 #define QUILLANE_APP_UNIT1_H
 
+#include <QColor>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -74,6 +75,8 @@ inline const QString kHintMarking = QStringLiteral(
     "按住左键拖动选择前景，按住右键拖动选择背景，按住Ctrl键盘再选择可防止立即计算。");
 inline const QString kHintComputing = QStringLiteral("正在计算选区，请耐心等待。。。。");
 inline const QString kHintDone = QStringLiteral("处理完成");
+// Shown while a background effect or the composite picture is being computed.
+inline const QString kHintWorking = QStringLiteral("正在处理，请耐心等待。。。。");
 
 // The project's home page, opened by the credit label.
 inline constexpr char kHomePageUrl[] = "https://quillane.example.org";
@@ -96,6 +99,18 @@ class TForm1 : public QWidget {
     // pre-segments it. A file that cannot be read or has no pixels changes nothing but the hint
     // line, which names the file. Returns whether the image was opened.
     bool OpenImageFile(const QString& fileName);
+
+    // Saves the picture on screen as "保存" does after its dialog: the main view's image, or,
+    // while the second view is shown, its two layers merged. The format follows the extension.
+    // The hint line says where the file went, or why nothing was written (an existing file is
+    // then left as it was). Returns whether the file was written.
+    bool SaveToFile(const QString& fileName);
+    // Builds the composite picture as "加载背景" does after its dialog, with `fileName` as the
+    // background. A background that cannot be read changes nothing but the hint line. Returns
+    // whether the composite was built.
+    bool LoadBackgroundFile(const QString& fileName);
+    // The fill colour shown by Panel2.
+    QColor FillColour() const;
 
     ImageView* MainView() const;
     ImageView* SecondView() const;
@@ -125,6 +140,15 @@ class TForm1 : public QWidget {
     void TrackBar5Change(int position);
     void TrackBar3Change(int position);
     void TrackBar6Change(int position);
+    void Button2Click();
+    void Button3Click();
+    void Button1Click();
+    void TrackBar4Change(int position);
+    void Button5Click();
+    void Button4Click();
+    void BtBlurClick();
+    void BtEraseClick();
+    void BtSaveClick();
 
   public:
     // The selection step run by every release: commits a dragged rectangle, then computes the
@@ -152,6 +176,9 @@ class TForm1 : public QWidget {
     void SetHint(const QString& text);
     // Whether the engine holds the image the window shows, so that it may be called.
     bool EngineHoldsImage() const;
+    // Copies LoadedPixels into the main view's bitmap (alpha and selection untouched).
+    void RestoreLoadedPixels();
+    void SetFillColour(const QColor& colour);
 
     std::unique_ptr<Ui::TForm1> ui;
     // Narrower tabs, so that all four effect pages show in the page control.

@@ -20,31 +20,14 @@
 #include "ImageView.h"
 #include "Unit1.h"
 #include "segmentation.h"
+#include "window_fixture.h"
+
+using namespace window_fixture;
 
 namespace {
 
 constexpr int kImageWidth = 120;
 constexpr int kImageHeight = 90;
-
-// An orange disc on a blue ground with a little deterministic noise, so that the engine finds
-// a clear object.
-QImage DiscImage(int width, int height) {
-    QImage image(width, height, QImage::Format_RGB32);
-    uint32_t noise = 12345;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            noise = noise * 1103515245u + 12345u;
-            const int jitter = int((noise >> 16) % 9) - 4;
-            const double dx = x - width / 2.0;
-            const double dy = y - height / 2.0;
-            const bool inside = std::sqrt(dx * dx + dy * dy) < height / 3.5;
-            image.setPixel(x, y,
-                           inside ? qRgb(230 + jitter / 2, 140 + jitter, 40 + jitter)
-                                  : qRgb(30 + jitter, 60 + jitter, 160 + jitter));
-        }
-    }
-    return image;
-}
 
 // What the engine answers for the window's current marks and loaded pixels.
 struct EngineAnswer {
@@ -60,27 +43,6 @@ EngineAnswer AskEngine(bool outlinesOnly) {
         Lazy(MarkMap.data(), answer.pixels.data(), answer.selection.data());
     }
     return answer;
-}
-
-std::vector<uint8_t> BitmapBytes(const ImageView* view) {
-    const imaging::Bitmap& bitmap = view->Model().CurrentBitmap();
-    return {bitmap.Data(), bitmap.Data() + 3 * bitmap.PixelCount()};
-}
-
-std::vector<uint8_t> MaskBytes(const ImageView* view) {
-    const imaging::SelectionMask& mask = view->Model().Mask();
-    return {mask.Data(), mask.Data() + size_t(mask.Width()) * size_t(mask.Height())};
-}
-
-std::vector<uint8_t> MaskOf(const std::vector<uint8_t>& selection) {
-    std::vector<uint8_t> mask(selection.size());
-    for (size_t i = 0; i < selection.size(); ++i)
-        mask[i] = selection[i] == 1 ? 255 : 0;
-    return mask;
-}
-
-int CountOf(const std::vector<uint8_t>& values, uint8_t value) {
-    return int(std::count(values.begin(), values.end(), value));
 }
 
 }  // namespace
