@@ -10,7 +10,7 @@ sanitize=${SANITIZE:-OFF}
 bench=ON
 if [ "$sanitize" = ON ]; then bench=OFF; fi
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DQUILLANE_SANITIZE="$sanitize" -DQUILLANE_BUILD_BENCH="$bench"
+  -DQUILLANE_BUILD_APP=ON -DQUILLANE_SANITIZE="$sanitize" -DQUILLANE_BUILD_BENCH="$bench"
 cmake --build "$build_dir"
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 ctest --test-dir "$build_dir" --output-on-failure -j2
