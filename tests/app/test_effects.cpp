@@ -4,6 +4,7 @@
 #include <QColorDialog>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
@@ -93,6 +94,26 @@ QColor AnswerColourChooser(const std::function<void()>& action, const QColor& co
     });
     action();
     return startColour;
+}
+
+// Runs `action` (which opens a file dialog) and, once the dialog shows, chooses `file` and
+// confirms, or cancels when `file` is empty.
+void AnswerFileDialog(const std::function<void()>& action, const QString& file) {
+    bool answered = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) qFatal("no file dialog");
+        answered = true;
+        if (file.isEmpty()) {
+            dialog->reject();
+        } else {
+            dialog->selectFile(file);
+            // QFileDialog::accept is protected; through QDialog it still checks the choice.
+            static_cast<QDialog*>(dialog)->accept();
+        }
+    });
+    action();
+    if (!answered) qFatal("the file dialog was not shown");
 }
 
 }  // namespace
@@ -678,6 +699,27 @@ class EffectsTest : public QObject {
         const imaging::Bitmap once = merged;
         Click("Button5");
         QVERIFY(model.CurrentBitmap() == once);
+    }
+
+    void buttonsTakeTheirFilesFromTheDialogs() {
+        OpenAndSelect(discFile);
+        AnswerFileDialog([this] { Click("Button1"); }, backgroundFile);
+        VerifyObjectLayer();
+        // Cancelled, the dialog still costs the object layer; the background stays shown.
+        AnswerFileDialog([this] { Click("Button1"); }, QString());
+        QCOMPARE(Second()->Model().LayerCount(), 1);
+        QCOMPARE(Second()->Model().CurrentBitmap().Width(), kBackgroundWidth);
+        QCOMPARE(Second()->size(), QSize(634, 521));
+
+        Click("Button4");
+        const QString file = dir.filePath(QStringLiteral("chosen.png"));
+        QFile::remove(file);
+        AnswerFileDialog([this] { Click("BtSave"); }, QString());
+        QVERIFY(!QFileInfo::exists(file));
+        QCOMPARE(Hint(), kHintDone);
+        AnswerFileDialog([this] { Click("BtSave"); }, file);
+        QCOMPARE(QImage(file).size(), QSize(kImageWidth, kImageHeight));
+        QCOMPARE(Hint(), QStringLiteral("已保存到 ") + QDir::toNativeSeparators(file));
     }
 
     void savingAfterCancelOnTheReplacePageWritesTheMainView() {
