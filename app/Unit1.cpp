@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <new>
 
@@ -136,6 +137,23 @@ class WorkingHint {
     QLabel* hintLine_;
     QString previous_;
 };
+
+// Runs a step that may run out of memory on a huge picture. When it does, the selection stack
+// goes back to its depth before the step and the hint line says so, rather than the error
+// leaving the handler. Returns whether the step completed.
+bool RunWithinMemory(imaging::ImageModel& model, QLabel* hintLine,
+                     const std::function<void()>& step) {
+    const size_t depth = model.SelectionStackDepth();
+    try {
+        step();
+        return true;
+    } catch (const std::bad_alloc&) {
+        while (model.SelectionStackDepth() > depth)
+            model.PopSelection();
+        hintLine->setText(QStringLiteral("内存不足，无法完成处理。"));
+        return false;
+    }
+}
 
 imaging::Rgb RgbOf(const QColor& colour) {
     const QColor rgb = colour.toRgb();
@@ -784,50 +802,56 @@ void TForm1::Button3Click() {
     ImageView* view = ui->ImageEnView1;
     imaging::ImageModel& model = view->Model();
     const WorkingHint hint(ui->Label5);
-    RestoreLoadedPixels();
-    const BusyCursor busy;
-    model.ShowSelection(false);
-    model.PushSelection();
-    model.InvertSelection();
-    model.SetSelectedAlpha(uint8_t(ui->TrackBar2->value()));
-    model.FeatherSelection(double(ui->TrackBar5->value()));
-    model.FillSelection(RgbOf(FillColour()));
-    model.PopSelection();
-    model.ShowSelection(ui->CheckBox1->isChecked());
-    view->Update();
+    RunWithinMemory(model, ui->Label5, [&] {
+        RestoreLoadedPixels();
+        const BusyCursor busy;
+        model.ShowSelection(false);
+        model.PushSelection();
+        model.InvertSelection();
+        model.SetSelectedAlpha(uint8_t(ui->TrackBar2->value()));
+        model.FeatherSelection(double(ui->TrackBar5->value()));
+        model.FillSelection(RgbOf(FillColour()));
+        model.PopSelection();
+        model.ShowSelection(ui->CheckBox1->isChecked());
+        view->Update();
+    });
 }
 
 void TForm1::BtBlurClick() {
     ImageView* view = ui->ImageEnView1;
     imaging::ImageModel& model = view->Model();
     const WorkingHint hint(ui->Label5);
-    const BusyCursor busy;
-    RestoreLoadedPixels();
-    model.ShowSelection(false);
-    model.PushSelection();
-    model.InvertSelection();
-    model.BlurSelection(double(ui->TrackBar3->value()));
-    model.PopSelection();
-    model.ShowSelection(ui->CheckBox1->isChecked());
-    view->Update();
+    RunWithinMemory(model, ui->Label5, [&] {
+        const BusyCursor busy;
+        RestoreLoadedPixels();
+        model.ShowSelection(false);
+        model.PushSelection();
+        model.InvertSelection();
+        model.BlurSelection(double(ui->TrackBar3->value()));
+        model.PopSelection();
+        model.ShowSelection(ui->CheckBox1->isChecked());
+        view->Update();
+    });
 }
 
 void TForm1::BtEraseClick() {
     ImageView* view = ui->ImageEnView1;
     imaging::ImageModel& model = view->Model();
     const WorkingHint hint(ui->Label5);
-    RestoreLoadedPixels();
-    const BusyCursor busy;
-    model.ShowSelection(false);
-    model.PushSelection();
-    model.InvertSelection();
-    model.SetSelectedAlpha(0);
-    model.FeatherSelection(double(ui->TrackBar6->value()));
-    model.FillSelection(kWhite);
-    model.PopSelection();
-    // The outline shows after removing, whatever "显示选区" says.
-    model.ShowSelection(true);
-    view->Update();
+    RunWithinMemory(model, ui->Label5, [&] {
+        RestoreLoadedPixels();
+        const BusyCursor busy;
+        model.ShowSelection(false);
+        model.PushSelection();
+        model.InvertSelection();
+        model.SetSelectedAlpha(0);
+        model.FeatherSelection(double(ui->TrackBar6->value()));
+        model.FillSelection(kWhite);
+        model.PopSelection();
+        // The outline shows after removing, whatever "显示选区" says.
+        model.ShowSelection(true);
+        view->Update();
+    });
 }
 
 // ---- Replace background --------------------------------------------------------------------
@@ -843,17 +867,26 @@ void TForm1::Button1Click() {
 
 bool TForm1::LoadBackgroundFile(const QString& fileName) {
     if (fileName.isEmpty() || ImageFileName.isEmpty()) return false;
-    ImageView* second = ui->ImageEnView2;
-    imaging::ImageModel& model = second->Model();
+    imaging::ImageModel& model = ui->ImageEnView2->Model();
     const size_t pixelCount = size_t(ImageWidth) * size_t(ImageHeight);
     if (ImageWidth <= 0 || ImageHeight <= 0 || SelectionMap.size() != pixelCount ||
         LoadedPixels.size() != 3 * pixelCount) {
         return false;
     }
 
+    const WorkingHint wait(ui->Label5);
+    const BusyCursor busy;
+    bool built = false;
+    RunWithinMemory(model, ui->Label5, [&] { built = BuildComposite(fileName); });
+    return built;
+}
+
+bool TForm1::BuildComposite(const QString& fileName) {
+    ImageView* second = ui->ImageEnView2;
+    imaging::ImageModel& model = second->Model();
+    const size_t pixelCount = size_t(ImageWidth) * size_t(ImageHeight);
     // Both pictures are read before anything changes, so that a background that cannot be
     // read leaves the second view as it was.
-    const WorkingHint wait(ui->Label5);
     io::LoadedImage background = io::LoadImageFile(fileName);
     if (!background.result.ok || background.bitmap.IsEmpty()) {
         const QString message =
@@ -880,34 +913,31 @@ bool TForm1::LoadBackgroundFile(const QString& fileName) {
 
     model.RemoveAllLayersButFirst();
     model.SetMaskDepthTo8Bits();
-    {
-        const BusyCursor busy;
-        second->resize(ViewWidth, ViewHeight);
-        ui->ImageEnView1->resize(0, 0);
-        model.LoadIntoCurrentLayer(std::move(background.bitmap));
-        model.AddLayer();
-        model.LoadIntoCurrentLayer(std::move(objectBitmap));
+    second->resize(ViewWidth, ViewHeight);
+    ui->ImageEnView1->resize(0, 0);
+    model.LoadIntoCurrentLayer(std::move(background.bitmap));
+    model.AddLayer();
+    model.LoadIntoCurrentLayer(std::move(objectBitmap));
 
-        // The mask has the image's size now; SelectionMap 1 gives 255, 0 gives 0.
-        imaging::SelectionMask& mask = model.Mask();
-        uint8_t* values = mask.MutableData();
-        for (size_t i = 0; i < pixelCount; ++i) {
-            if (SelectionMap[i] == 1) {
-                values[i] = 255;
-            } else if (SelectionMap[i] == 0) {
-                values[i] = 0;
-            }
+    // The mask has the image's size now; SelectionMap 1 gives 255, 0 gives 0.
+    imaging::SelectionMask& mask = model.Mask();
+    uint8_t* values = mask.MutableData();
+    for (size_t i = 0; i < pixelCount; ++i) {
+        if (SelectionMap[i] == 1) {
+            values[i] = 255;
+        } else if (SelectionMap[i] == 0) {
+            values[i] = 0;
         }
-        mask.RecomputeBoundingBox();
-        model.AdoptMask();
-        model.PushSelection();
-        model.CropCurrentLayerToSelection();
-        model.PopSelectionAfterCrop();
-        second->Fit();
-        model.SetAspectLock(true);
-        model.SetLayerInteractionFlags(imaging::kMoveLayers | imaging::kResizeLayers);
-        second->Update();
     }
+    mask.RecomputeBoundingBox();
+    model.AdoptMask();
+    model.PushSelection();
+    model.CropCurrentLayerToSelection();
+    model.PopSelectionAfterCrop();
+    second->Fit();
+    model.SetAspectLock(true);
+    model.SetLayerInteractionFlags(imaging::kMoveLayers | imaging::kResizeLayers);
+    second->Update();
     return true;
 }
 
@@ -925,7 +955,7 @@ void TForm1::Button5Click() {
     imaging::ImageModel& model = second->Model();
     if (model.LayerCount() != 2) return;
     model.Deselect();
-    model.MergeFirstTwoLayers();
+    RunWithinMemory(model, ui->Label5, [&] { model.MergeFirstTwoLayers(); });
     model.MakeLayerCurrent(0);
     second->Update();
 }
@@ -953,7 +983,8 @@ bool TForm1::SaveToFile(const QString& fileName) {
         imaging::ImageModel& model = second->Model();
         if (model.LayerCount() == 2) {
             // The second view stays merged, as after "合并", with its selection kept.
-            model.MergeFirstTwoLayers();
+            if (!RunWithinMemory(model, ui->Label5, [&] { model.MergeFirstTwoLayers(); }))
+                return false;
             second->Update();
         }
         picture = &model.CurrentBitmap();

@@ -179,6 +179,8 @@ class TForm1 : public QWidget {
     // Copies LoadedPixels into the main view's bitmap (alpha and selection untouched).
     void RestoreLoadedPixels();
     void SetFillColour(const QColor& colour);
+    // LoadBackgroundFile after its checks, once the busy cursor shows.
+    bool BuildComposite(const QString& fileName);
 
     std::unique_ptr<Ui::TForm1> ui;
     // Narrower tabs, so that all four effect pages show in the page control.
