@@ -279,6 +279,28 @@ TEST_F(QuillaneCut, WrongInputsAreRefusedWithAMessageAndStatus2) {
     }
 }
 
+TEST_F(QuillaneCut, AFailedOutputDoesNotStopTheOthers) {
+    const ProgramRun run =
+        Run({"image.png", "marks.png", "--mask", "no-such-folder/mask.png", "--cutout", "cut.png"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(Contains(run.err, "quillane-cut: error: cannot write no-such-folder/mask.png"))
+        << run.err;
+    EXPECT_TRUE(QFile::exists(Path("cut.png")));
+}
+
+// Foreground marks alone select every pixel: there is no background, and the effects keep the
+// object instead of filling, blurring or removing it.
+TEST_F(QuillaneCut, WithoutBackgroundMarksTheEffectsKeepThePicture) {
+    const ProgramRun run = Run({"image.png", "--fg-rect", "40,30,10,10", "--cutout", "cut.png",
+                                "--blur", "3", "blur.png", "--mask", "mask.png"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Contains(run.err, "warning: only foreground marks")) << run.err;
+    EXPECT_TRUE(Contains(run.err, "warning: the selection holds every pixel")) << run.err;
+    EXPECT_EQ(LoadMask(Path("mask.png")), std::vector<uint8_t>(size_t(kWidth) * kHeight, 255));
+    ExpectFileHolds(Path("cut.png"), scene_.image);
+    ExpectFileHolds(Path("blur.png"), scene_.image);
+}
+
 TEST_F(QuillaneCut, ABatchFinishesItsGoodJobsAndNamesTheBrokenOne) {
     const Scene second = MakeScene(kWidth, kHeight, 99);
     ASSERT_TRUE(io::SaveImageFile(Path("second.png"), second.image).ok);

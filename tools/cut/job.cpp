@@ -61,13 +61,12 @@ bool ReadInput(const std::string& role, const std::string& path, imaging::Bitmap
     return true;
 }
 
-void Save(const std::string& path, const io::FileResult& result, Reporter& report) {
-    if (!result.ok)
-        report.Error("cannot write '" + path + "': " + result.reason.toStdString(), kExitFailure);
+void Save(const io::FileResult& result, Reporter& report) {
+    if (!result.ok) report.Error("cannot write " + result.reason.toStdString(), kExitFailure);
 }
 
 void SaveImage(const std::string& path, const imaging::Bitmap& bitmap, Reporter& report) {
-    Save(path, io::SaveImageFile(Q(path), bitmap), report);
+    Save(io::SaveImageFile(Q(path), bitmap), report);
 }
 
 // The region outputs, from the engine's pre-segmentation on a private state.
@@ -78,7 +77,7 @@ void WriteRegionOutputs(const JobSpec& job, const imaging::Bitmap& image, Report
         return;
     }
     if (!job.regionMap.empty())
-        Save(job.regionMap, SaveRegionMapFile(Q(job.regionMap), regions->regionMap), report);
+        Save(SaveRegionMapFile(Q(job.regionMap), regions->regionMap), report);
     if (!job.regions.empty()) {
         SaveImage(job.regions, PaintRegionMeans(image, regions->regionMap, regions->regionCount),
                   report);
@@ -160,8 +159,7 @@ int Run(const JobSpec& job, Reporter& report) {
         report.Warning("nothing is selected: the composite is the background alone");
 
     if (!job.mask.empty())
-        Save(job.mask,
-             SaveGreyImageFile(Q(job.mask), SelectionMaskValues(selection), width, height), report);
+        Save(SaveGreyImageFile(Q(job.mask), SelectionMaskValues(selection), width, height), report);
     if (!job.cutout.empty())
         SaveImage(job.cutout, RemoveBackground(image, selection, job.feather), report);
     if (job.fill) {
