@@ -116,6 +116,24 @@ void AnswerFileDialog(const std::function<void()>& action, const QString& file) 
     if (!answered) qFatal("the file dialog was not shown");
 }
 
+// Records the texts a label showed each time it was painted.
+class PaintedTexts : public QObject {
+  public:
+    explicit PaintedTexts(QLabel* label) : label_(label) { label_->installEventFilter(this); }
+    ~PaintedTexts() override { label_->removeEventFilter(this); }
+    const QStringList& Texts() const { return texts_; }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == label_ && event->type() == QEvent::Paint) texts_ << label_->text();
+        return false;
+    }
+
+  private:
+    QLabel* label_;
+    QStringList texts_;
+};
+
 }  // namespace
 
 class EffectsTest : public QObject {
@@ -453,6 +471,22 @@ class EffectsTest : public QObject {
         Click(qPrintable(effect));
         QVERIFY(SamePicture(Picture(), twice));
         VerifySelectionKept();
+    }
+
+    void effectsShowTheWaitTextWhileWorking_data() {
+        QTest::addColumn<QString>("button");
+        QTest::newRow("fill") << "Button3";
+        QTest::newRow("blur") << "BtBlur";
+        QTest::newRow("remove") << "BtErase";
+    }
+
+    void effectsShowTheWaitTextWhileWorking() {
+        QFETCH(QString, button);
+        OpenAndSelect(discFile);
+        const PaintedTexts painted(Control<QLabel>("Label5"));
+        Click(qPrintable(button));
+        QVERIFY(painted.Texts().contains(kHintWorking));
+        QCOMPARE(Hint(), kHintDone);
     }
 
     void pageChangeAfterAnEffectRestoresTheImage() {
