@@ -219,7 +219,7 @@ void BM_WatershedFlood(benchmark::State& state, const InputSpec& spec) {
     std::vector<int32_t> labels(size_t(w->image.PixelCount()));
     TimePerPixel(state, w->image.PixelCount(), [&] {
         benchmark::DoNotOptimize(
-            mirrask::FloodRegions(sorted, w->image.width, w->image.height, labels));
+            mirrask::FloodRegionIndices(sorted, w->image.width, w->image.height, labels));
     });
 }
 

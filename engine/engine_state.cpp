@@ -6,6 +6,7 @@
 #include "flooding.h"
 #include "gradient.h"
 #include "graph_cut.h"
+#include "large_buffers.h"
 #include "prototypes.h"
 #include "region_tables.h"
 
@@ -46,19 +47,20 @@ int32_t RunWatershed(EngineState& state, const uint8_t* pixels, int32_t width, i
     state.pixels = const_cast<uint8_t*>(pixels);
     state.height = height;
     state.pixelCount = static_cast<int32_t>(pixelCount);
-    state.RegionMap.assign(static_cast<size_t>(pixelCount), 0);
+    const size_t count = static_cast<size_t>(pixelCount);
+    ReserveLarge(state.RegionMap, count);
+    state.RegionMap.resize(count);
 
     {
-        SortedLevels sorted;
-        {
-            std::vector<uint8_t> gradient(static_cast<size_t>(pixelCount));
-            ComputeGradient(pixels, width, height, gradient.data());
-            sorted = SortPixelsByLevel(gradient);
-        }
-        state.RegionCount = FloodRegions(sorted, width, height, state.RegionMap);
+        std::vector<uint8_t> gradient;
+        ReserveLarge(gradient, count);
+        gradient.resize(count);
+        ComputeGradient(pixels, width, height, gradient.data());
+        const SortedLevels sorted = SortPixelsByLevel(gradient);
+        // The gradient's storage holds the flooding's pixel states.
+        state.RegionCount =
+            FloodRegionIndices(sorted, width, height, state.RegionMap, std::move(gradient));
     }
-    for (int32_t& label : state.RegionMap)
-        label -= 1;
 
     // The colours are converted on the fly, in raster order, instead of being kept per pixel:
     // the float sums see the same values in the same order.

@@ -30,6 +30,12 @@ SortedLevels SortPixelsByLevel(std::span<const uint8_t> gradient);
 int32_t FloodRegions(const SortedLevels& sorted, int32_t width, int32_t height,
                      std::span<int32_t> labels);
 
+// The same flooding, writing region indices from 0 (label - 1) into regionMap, whose prior contents
+// do not matter. Returns the number of regions. The storage of scratch, if any, is reused for the
+// flooding's one byte of work per pixel.
+int32_t FloodRegionIndices(const SortedLevels& sorted, int32_t width, int32_t height,
+                           std::span<int32_t> regionMap, std::vector<uint8_t> scratch = {});
+
 }  // namespace mirrask
 
 #endif  // MIRRASK_FLOODING_H
