@@ -975,6 +975,9 @@ void TForm1::BtSaveClick() {
 
 bool TForm1::SaveToFile(const QString& fileName) {
     if (fileName.isEmpty()) return false;
+    // Writing a large photo takes a moment; the outcome replaces this text.
+    SetHint(kHintWorking);
+    ui->Label5->repaint();
     const imaging::Bitmap* picture = nullptr;
     if (ui->ImageEnView1->width() != 0) {
         picture = &ui->ImageEnView1->Model().CurrentBitmap();

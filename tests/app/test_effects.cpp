@@ -489,6 +489,15 @@ class EffectsTest : public QObject {
         QCOMPARE(Hint(), kHintDone);
     }
 
+    void savingShowsTheWaitTextThenTheOutcome() {
+        OpenAndSelect(discFile);
+        const PaintedTexts painted(Control<QLabel>("Label5"));
+        const QString file = dir.filePath(QStringLiteral("waited.png"));
+        QVERIFY(form->SaveToFile(file));
+        QVERIFY(painted.Texts().contains(kHintWorking));
+        QCOMPARE(Hint(), QStringLiteral("已保存到 ") + QDir::toNativeSeparators(file));
+    }
+
     void pageChangeAfterAnEffectRestoresTheImage() {
         OpenAndSelect(discFile);
         Click("BtErase");
