@@ -5,13 +5,12 @@
 #include <stdexcept>
 #include <utility>
 
+#include "imaging/background_effects.h"
 #include "imaging/layer_resize.h"
 
 namespace cut {
 
 namespace {
-
-constexpr imaging::Rgb kWhite{255, 255, 255};
 
 // Writes the selection into the model's mask as the window does after a computation: 255 where
 // selected, 0 elsewhere, then the bounding box and "has a selection" from the values.
@@ -26,16 +25,13 @@ void AdoptSelection(imaging::ImageModel& model, std::span<const uint8_t> selecti
     model.AdoptMask();
 }
 
-// The effect frame around `work`, which acts on the model with the background selected.
-template <typename Work>
+// Runs one of the window's background effects on the image with the selection as the object.
+template <typename Effect>
 imaging::Bitmap ApplyToBackground(const imaging::Bitmap& image, std::span<const uint8_t> selection,
-                                  Work work) {
+                                  Effect effect) {
     if (SelectionCoverage(selection) == Coverage::All) return image;
     imaging::ImageModel model = MainViewWithSelection(image, selection);
-    model.PushSelection();
-    model.InvertSelection();
-    work(model);
-    model.PopSelection();
+    effect(model);
     return std::move(model.CurrentBitmap());
 }
 
@@ -67,26 +63,22 @@ std::vector<uint8_t> SelectionMaskValues(std::span<const uint8_t> selection) {
 imaging::Bitmap FillBackground(const imaging::Bitmap& image, std::span<const uint8_t> selection,
                                imaging::Rgb colour, uint8_t opacity, double feather) {
     return ApplyToBackground(image, selection, [&](imaging::ImageModel& model) {
-        // Alpha before feathering: the opacity changes at exactly the background pixels.
-        model.SetSelectedAlpha(opacity);
-        model.FeatherSelection(feather);
-        model.FillSelection(colour);
+        imaging::FillBackground(model, opacity, feather, colour);
     });
 }
 
 imaging::Bitmap RemoveBackground(const imaging::Bitmap& image, std::span<const uint8_t> selection,
                                  double feather) {
     return ApplyToBackground(image, selection, [&](imaging::ImageModel& model) {
-        model.SetSelectedAlpha(0);
-        model.FeatherSelection(feather);
-        model.FillSelection(kWhite);
+        imaging::RemoveBackground(model, feather);
     });
 }
 
 imaging::Bitmap BlurBackground(const imaging::Bitmap& image, std::span<const uint8_t> selection,
                                double sigma) {
-    return ApplyToBackground(image, selection,
-                             [&](imaging::ImageModel& model) { model.BlurSelection(sigma); });
+    return ApplyToBackground(image, selection, [&](imaging::ImageModel& model) {
+        imaging::BlurBackground(model, sigma);
+    });
 }
 
 imaging::Bitmap ReplaceBackground(const imaging::Bitmap& image, std::span<const uint8_t> selection,
