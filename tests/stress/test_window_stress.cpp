@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCursor>
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
@@ -102,6 +103,9 @@ class WindowStressTest : public QObject {
     QString smallFile;
     QString backgroundFile;
     QStringList badFiles;
+    // The pixels each good file opens with; LoadedPixels must keep them while it is open.
+    std::vector<uint8_t> discPixels;
+    std::vector<uint8_t> smallPixels;
 
     Qt::MouseButtons held;
     bool ctrlHeld = false;
@@ -209,7 +213,12 @@ class WindowStressTest : public QObject {
         static constexpr std::array<Qt::MouseButton, 5> buttons{
             Qt::LeftButton, Qt::LeftButton, Qt::RightButton, Qt::RightButton, Qt::MiddleButton};
         const Qt::MouseButton button = random.Pick(buttons);
-        if (held & button) {
+        if (!held && random.Chance(5)) {
+            const QPoint point = RandomPoint(random);
+            Log(QStringLiteral("double-click %1 at %2").arg(ButtonName(button), PointText(point)));
+            QTest::mouseDClick(Window(), button, Modifiers(), point);
+            lastPoint = point;
+        } else if (held & button) {
             Release(button, NearbyPoint(random));
         } else {
             Press(button, held ? NearbyPoint(random) : RandomPoint(random));
@@ -389,6 +398,26 @@ class WindowStressTest : public QObject {
                 .arg(ImageHeight);
         }
         if (MouseMode < 0 || MouseMode > 3) return QStringLiteral("MouseMode %1").arg(MouseMode);
+        for (const ImageView* view : {static_cast<const ImageView*>(View()), second}) {
+            if (view->Model().SelectionStackDepth() != 0)
+                return QStringLiteral("%1 keeps %2 pushed selections")
+                    .arg(view->objectName())
+                    .arg(view->Model().SelectionStackDepth());
+        }
+        if (const QCursor* cursor = QApplication::overrideCursor();
+            cursor != nullptr && cursor->shape() != Qt::PointingHandCursor)
+            return QStringLiteral("override cursor %1 left on").arg(int(cursor->shape()));
+        if (Shown(View())) {
+            const imaging::SelectionMask& mask = View()->Model().Mask();
+            if (!(mask.Width() == 0 && mask.Height() == 0) &&
+                (mask.Width() != ImageWidth || mask.Height() != ImageHeight))
+                return QStringLiteral("main view mask %1 x %2")
+                    .arg(mask.Width())
+                    .arg(mask.Height());
+        }
+        const std::vector<uint8_t>& opened = ImageFileName == discFile ? discPixels : smallPixels;
+        if (LoadedPixels != opened)
+            return QStringLiteral("the loaded pixels of %1 changed").arg(ImageFileName);
         if (Shown(View())) {
             const imaging::Bitmap& bitmap = View()->Model().CurrentBitmap();
             if (bitmap.Width() != ImageWidth || bitmap.Height() != ImageHeight) {
@@ -480,7 +509,10 @@ class WindowStressTest : public QObject {
         });
         dialogWatch.start(50);
 
+        QVERIFY(form->OpenImageFile(smallFile));
+        smallPixels = LoadedPixels;
         QVERIFY(form->OpenImageFile(discFile));
+        discPixels = LoadedPixels;
         lastPoint = QPoint(300, 250);
         for (int event = 0; event < eventCount; ++event) {
             RandomEvent(random);
