@@ -145,6 +145,41 @@ class WindowBadFilesTest : public QObject {
         VerifyEngineSelectionShown();
     }
 
+    // The same files as the background of the composite picture: the hint names the file and
+    // the reason, the composite shown before stays as it was.
+    void badBackgroundKeepsTheComposite_data() { badFileKeepsImageMarksSelectionAndEngine_data(); }
+
+    void badBackgroundKeepsTheComposite() {
+        QFETCH(QString, fileName);
+        QFETCH(QString, reason);
+        const QString path = QDir(QStringLiteral(QUILLANE_TEST_DATA)).filePath(fileName);
+        QVERIFY(form->OpenImageFile(discFile));
+        Stroke(Qt::LeftButton, {50, 45}, {70, 46});
+        Stroke(Qt::RightButton, {5, 5}, {115, 6});
+        VerifyEngineSelectionShown();
+
+        // Before any composite the main view stays shown.
+        QVERIFY(!form->LoadBackgroundFile(path));
+        QVERIFY2(Hint().contains(fileName) && Hint().contains(reason), qPrintable(Hint()));
+        QCOMPARE(View()->size(), QSize(ViewWidth, ViewHeight));
+        QCOMPARE(form->SecondView()->size(), QSize(0, 0));
+
+        QVERIFY(form->LoadBackgroundFile(discFile));
+        const imaging::ImageModel& composite = form->SecondView()->Model();
+        QCOMPARE(composite.LayerCount(), 2);
+        const imaging::Bitmap background = composite.LayerAt(0).bitmap;
+        const imaging::Bitmap object = composite.LayerAt(1).bitmap;
+        QVERIFY(!form->LoadBackgroundFile(path));
+        QVERIFY2(Hint().contains(fileName) && Hint().contains(reason), qPrintable(Hint()));
+        QCOMPARE(form->SecondView()->size(), QSize(ViewWidth, ViewHeight));
+        QCOMPARE(View()->size(), QSize(0, 0));
+        QCOMPARE(composite.LayerCount(), 2);
+        QVERIFY(composite.LayerAt(0).bitmap == background);
+        QVERIFY(composite.LayerAt(1).bitmap == object);
+        QCOMPARE(ImageWidth, kImageWidth);
+        QCOMPARE(EngineWidth, kImageWidth);
+    }
+
     // Bad files before any image: nothing is opened and a release computes nothing.
     void badFileBeforeAnyImageOpensNothing() {
         const QString path =
