@@ -229,20 +229,16 @@ int32_t FloodRegionIndices(const SortedLevels& sorted, int32_t width, int32_t he
             if (states.Interior(p)) {
                 queue.MakeRoom(4);
                 const int32_t neighbours[4] = {p - 1, p + 1, p - width, p + width};
-                int32_t region = 0;
-                bool joined = false;
+                int32_t source = p;  // the neighbour whose region p joins
                 for (const int32_t q : neighbours) {
                     const uint8_t s = state[q];
-                    const bool labelled = IsLabelled(s);
-                    const int32_t candidate = regionMap[q];
-                    region = labelled && !joined ? candidate : region;
-                    joined |= labelled;
+                    source = IsLabelled(s) && source == p ? q : source;
                     const bool mask = (s & kStateBits) == kMask;
                     state[q] = static_cast<uint8_t>(s + mask);  // kMask becomes kQueued
                     queue.PushIf(q, mask);
                 }
-                if (joined) {
-                    regionMap[p] = region;
+                if (source != p) {
+                    regionMap[p] = regionMap[source];
                     states.Set(p, kFresh);
                 }
                 continue;

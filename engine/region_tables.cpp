@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "large_buffers.h"
 #include "luv_conversion.h"
 
 namespace mirrask {
@@ -58,25 +59,47 @@ RegionGraph BuildRegionGraph(std::span<const int32_t> regionMap, int32_t width, 
     for (int32_t r = 0; r < regionCount; ++r)
         offsets[r + 1] += offsets[r];
 
-    std::vector<int32_t> crossings(static_cast<size_t>(offsets[regionCount]));
+    std::vector<int32_t> crossings;
+    ReserveLarge(crossings, static_cast<size_t>(offsets[regionCount]));
+    crossings.resize(static_cast<size_t>(offsets[regionCount]));
     {
         std::vector<int32_t> fill(offsets.begin(), offsets.end() - 1);
         ForEachCrossingPair(regionMap, width, height,
                             [&](int32_t lo, int32_t hi) { crossings[fill[lo]++] = hi; });
     }
 
+    // Each bucket sorted in place (they hold about ten entries: insertion sort beats a general
+    // sort), its distinct neighbours counted, then the entries written into storage of exactly
+    // the right size.
     std::vector<int32_t> uniqueOffsets(static_cast<size_t>(regionCount) + 1, 0);
-    std::vector<RegionNeighbour> entries;
     for (int32_t r = 0; r < regionCount; ++r) {
-        const auto first = crossings.begin() + offsets[r];
-        const auto last = crossings.begin() + offsets[r + 1];
-        std::sort(first, last);
-        for (auto it = first; it != last;) {
-            const auto runEnd = std::find_if(it, last, [&](int32_t v) { return v != *it; });
-            entries.push_back({*it, static_cast<int32_t>(runEnd - it)});
+        int32_t* const first = crossings.data() + offsets[r];
+        int32_t* const last = crossings.data() + offsets[r + 1];
+        int32_t distinct = 0;
+        for (int32_t* it = first; it != last; ++it) {
+            const int32_t value = *it;
+            int32_t* hole = it;
+            for (; hole != first && hole[-1] > value; --hole)
+                *hole = hole[-1];
+            *hole = value;
+        }
+        for (int32_t* it = first; it != last; ++it)
+            distinct += it == first || it[-1] != *it;
+        uniqueOffsets[r + 1] = uniqueOffsets[r] + distinct;
+    }
+    std::vector<RegionNeighbour> entries;
+    ReserveLarge(entries, static_cast<size_t>(uniqueOffsets[regionCount]));
+    entries.resize(static_cast<size_t>(uniqueOffsets[regionCount]));
+    RegionNeighbour* entry = entries.data();
+    for (int32_t r = 0; r < regionCount; ++r) {
+        const int32_t* const last = crossings.data() + offsets[r + 1];
+        for (const int32_t* it = crossings.data() + offsets[r]; it != last;) {
+            const int32_t* runEnd = it + 1;
+            while (runEnd != last && *runEnd == *it)
+                ++runEnd;
+            *entry++ = {*it, static_cast<int32_t>(runEnd - it)};
             it = runEnd;
         }
-        uniqueOffsets[r + 1] = static_cast<int32_t>(entries.size());
     }
     RegionGraph graph;
     graph.Assign(std::move(uniqueOffsets), std::move(entries));
