@@ -20,6 +20,7 @@
 #include <new>
 
 #include "ImageView.h"
+#include "imaging/background_effects.h"
 #include "imaging/image_model.h"
 #include "io/image_dialogs.h"
 #include "io/image_file.h"
@@ -159,8 +160,6 @@ imaging::Rgb RgbOf(const QColor& colour) {
     const QColor rgb = colour.toRgb();
     return {uint8_t(rgb.red()), uint8_t(rgb.green()), uint8_t(rgb.blue())};
 }
-
-constexpr imaging::Rgb kWhite{255, 255, 255};
 
 // The style's tabs with less padding: the page control is 257 pixels wide and must show the
 // tabs of all four pages without scroll arrows.
@@ -806,12 +805,8 @@ void TForm1::Button3Click() {
         RestoreLoadedPixels();
         const BusyCursor busy;
         model.ShowSelection(false);
-        model.PushSelection();
-        model.InvertSelection();
-        model.SetSelectedAlpha(uint8_t(ui->TrackBar2->value()));
-        model.FeatherSelection(double(ui->TrackBar5->value()));
-        model.FillSelection(RgbOf(FillColour()));
-        model.PopSelection();
+        imaging::FillBackground(model, uint8_t(ui->TrackBar2->value()),
+                                double(ui->TrackBar5->value()), RgbOf(FillColour()));
         model.ShowSelection(ui->CheckBox1->isChecked());
         view->Update();
     });
@@ -825,10 +820,7 @@ void TForm1::BtBlurClick() {
         const BusyCursor busy;
         RestoreLoadedPixels();
         model.ShowSelection(false);
-        model.PushSelection();
-        model.InvertSelection();
-        model.BlurSelection(double(ui->TrackBar3->value()));
-        model.PopSelection();
+        imaging::BlurBackground(model, double(ui->TrackBar3->value()));
         model.ShowSelection(ui->CheckBox1->isChecked());
         view->Update();
     });
@@ -842,12 +834,7 @@ void TForm1::BtEraseClick() {
         RestoreLoadedPixels();
         const BusyCursor busy;
         model.ShowSelection(false);
-        model.PushSelection();
-        model.InvertSelection();
-        model.SetSelectedAlpha(0);
-        model.FeatherSelection(double(ui->TrackBar6->value()));
-        model.FillSelection(kWhite);
-        model.PopSelection();
+        imaging::RemoveBackground(model, double(ui->TrackBar6->value()));
         // The outline shows after removing, whatever "显示选区" says.
         model.ShowSelection(true);
         view->Update();
