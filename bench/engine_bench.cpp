@@ -3,7 +3,8 @@
 //
 // Before an input is timed, the engine's results on it are compared with the straightforward
 // reference path (reference_engine.h): region map, region table, neighbour lists, selection and
-// outline pixels must be identical, or the program stops with exit status 2.
+// outline pixels must be identical, and the solver must leave the same residuals as the
+// first-written one (reference_flow_graph.h), or the program stops with exit status 2.
 // --skip_reference_check leaves the comparison out.
 #include <benchmark/benchmark.h>
 
@@ -27,6 +28,7 @@
 #include "graph_cut.h"
 #include "prototypes.h"
 #include "reference_engine.h"
+#include "reference_flow_graph.h"
 #include "region_tables.h"
 
 namespace quillane::bench {
@@ -87,6 +89,39 @@ void Fail(const std::string& inputName, const std::string& what) {
     std::exit(2);
 }
 
+uint32_t BitsOf(float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+// The solver alone: the engine's FlowGraph and the first-written one must end with the same flow
+// and the same residual, to the bit, on every arc and node of the input's cut graph.
+void CheckSolverAgainstReference(const Workspace& w) {
+    const auto regionTerms =
+        mirrask::ComputeRegionTerms(w.state, mirrask::ScanMarks(w.state, w.marks.data()));
+    const auto neighbourTerms = mirrask::ComputeNeighbourTerms(w.state);
+    const std::unique_ptr<mirrask::FlowGraph> graph =
+        mirrask::BuildCutGraph(regionTerms, neighbourTerms);
+    reference::FlowGraph expected(static_cast<int32_t>(regionTerms.size()));
+    for (const mirrask::RegionTerm& term : regionTerms)
+        expected.AddTerminalWeights(expected.AddNode(), term.foregroundCost, term.backgroundCost);
+    for (const mirrask::NeighbourTerm& term : neighbourTerms)
+        expected.AddEdge(term.lower, term.higher, term.weight, term.weight);
+    if (BitsOf(graph->MaxFlow()) != BitsOf(expected.MaxFlow())) Fail(w.image.name, "flow");
+    for (int32_t node = 0; node < expected.NodeCount(); ++node) {
+        if (BitsOf(graph->TerminalResidual(node)) != BitsOf(expected.TerminalResidual(node)) ||
+            (graph->SegmentOf(node) == mirrask::FlowGraph::Segment::Sink) !=
+                (expected.SegmentOf(node) == reference::FlowGraph::Segment::Sink)) {
+            Fail(w.image.name, "solver node " + std::to_string(node));
+        }
+    }
+    for (int32_t arc = 0; arc < expected.ArcCount(); ++arc) {
+        if (BitsOf(graph->ArcResidual(arc)) != BitsOf(expected.ArcResidual(arc)))
+            Fail(w.image.name, "solver arc " + std::to_string(arc));
+    }
+}
+
 void CheckAgainstReference(Workspace& w) {
     const auto started = Clock::now();
     const ReferenceSegmentation reference =
@@ -104,6 +139,7 @@ void CheckAgainstReference(Workspace& w) {
     mirrask::RunLazy(w.state, w.marks.data(), enginePixels.data(), engineSelection.data());
     if (engineSelection != referenceSelection) Fail(w.image.name, "selection");
     if (enginePixels != referencePixels) Fail(w.image.name, "outline pixels");
+    CheckSolverAgainstReference(w);
     const int64_t selected = std::count(engineSelection.begin(), engineSelection.end(), 1);
     std::fprintf(stderr,
                  "%s: %dx%d, %d regions, %lld pairs, %.2f %% marked, %lld pixels selected: "

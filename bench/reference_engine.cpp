@@ -8,7 +8,7 @@
 #include <queue>
 #include <set>
 
-#include "maxflow/flow_graph.h"
+#include "reference_flow_graph.h"
 
 namespace quillane::bench {
 
@@ -268,7 +268,7 @@ void ReferenceLazy(const ReferenceSegmentation& s, const uint8_t* marks, uint8_t
         }
     }
 
-    mirrask::FlowGraph graph(s.regionCount);
+    reference::FlowGraph graph(s.regionCount);
     for (int32_t i = 0; i < s.regionCount; ++i) {
         float sourceCost = 0.0f, sinkCost = 0.0f;
         if (labels[i] == 1) {
@@ -295,7 +295,7 @@ void ReferenceLazy(const ReferenceSegmentation& s, const uint8_t* marks, uint8_t
     graph.MaxFlow();
     std::vector<int32_t> segments(size_t(s.regionCount));
     for (int32_t i = 0; i < s.regionCount; ++i)
-        segments[i] = graph.SegmentOf(i) == mirrask::FlowGraph::Segment::Sink ? 2 : 1;
+        segments[i] = graph.SegmentOf(i) == reference::FlowGraph::Segment::Sink ? 2 : 1;
 
     for (int32_t y = 0; y < s.height; ++y) {
         for (int32_t x = 0; x < s.width; ++x) {
