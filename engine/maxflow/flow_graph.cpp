@@ -105,7 +105,7 @@ void FlowGraph::GrowArcStorage() {
 int32_t FlowGraph::AddNode() {
     if (nodeCount_ == nodeCapacity_) GrowNodeStorage();
     const int32_t node = nodeCount_++;
-    nodes_[node] = FlowNode{kNone, kNone, kNone, 0, 0, 0, 0.0f};
+    nodes_[node] = FlowNode{kNone, kNone, kNone, kNone, 0, 0, 0, 0.0f};
     return node;
 }
 
@@ -205,6 +205,7 @@ int32_t FlowGraph::Grow(int32_t node) {
         if (next.parent == kNone) {
             next.flags = kSinkTree ? (next.flags | kSinkTreeBit) : (next.flags & ~kSinkTreeBit);
             next.parent = arc ^ 1;
+            next.parentNode = node;
             next.timestamp = current.timestamp;
             next.distance = current.distance + 1;
             Activate(neighbour);
@@ -213,6 +214,7 @@ int32_t FlowGraph::Grow(int32_t node) {
         } else if (next.timestamp <= current.timestamp && next.distance > current.distance) {
             // A shorter way to the terminal.
             next.parent = arc ^ 1;
+            next.parentNode = node;
             next.timestamp = current.timestamp;
             next.distance = current.distance + 1;
         }
@@ -226,13 +228,13 @@ void FlowGraph::Augment(int32_t middleArc) {
 
     float bottleneck = arcs_[middleArc].residual;
     int32_t node = sourceSide;
-    for (int32_t arc; (arc = nodes_[node].parent) != kTerminal; node = arcs_[arc].head) {
+    for (int32_t arc; (arc = nodes_[node].parent) != kTerminal; node = nodes_[node].parentNode) {
         const float residual = arcs_[arc ^ 1].residual;
         if (residual < bottleneck) bottleneck = residual;
     }
     if (nodes_[node].terminalResidual < bottleneck) bottleneck = nodes_[node].terminalResidual;
     node = sinkSide;
-    for (int32_t arc; (arc = nodes_[node].parent) != kTerminal; node = arcs_[arc].head) {
+    for (int32_t arc; (arc = nodes_[node].parent) != kTerminal; node = nodes_[node].parentNode) {
         const float residual = arcs_[arc].residual;
         if (residual < bottleneck) bottleneck = residual;
     }
@@ -244,7 +246,7 @@ void FlowGraph::Augment(int32_t middleArc) {
     // Saturated tree arcs cut their child off; exactly 0 counts as saturated.
     node = sourceSide;
     for (int32_t arc; (arc = nodes_[node].parent) != kTerminal;) {
-        const int32_t parent = arcs_[arc].head;
+        const int32_t parent = nodes_[node].parentNode;
         arcs_[arc].residual += bottleneck;
         arcs_[arc ^ 1].residual -= bottleneck;
         if (arcs_[arc ^ 1].residual == 0) AddOrphanAtFront(node);
@@ -255,7 +257,7 @@ void FlowGraph::Augment(int32_t middleArc) {
 
     node = sinkSide;
     for (int32_t arc; (arc = nodes_[node].parent) != kTerminal;) {
-        const int32_t parent = arcs_[arc].head;
+        const int32_t parent = nodes_[node].parentNode;
         arcs_[arc ^ 1].residual += bottleneck;
         arcs_[arc].residual -= bottleneck;
         if (arcs_[arc].residual == 0) AddOrphanAtFront(node);
@@ -304,6 +306,7 @@ void FlowGraph::ProcessOrphan(int32_t orphan) {
     };
 
     int32_t bestArc = kNone;
+    int32_t bestParent = kNone;
     int32_t bestDistance = kInfiniteDistance;
     for (int32_t arc = nodes_[orphan].firstArc; arc != kNone; arc = arcs_[arc].next) {
         if (capacityTowardsOrphan(arc) == 0) continue;
@@ -328,17 +331,18 @@ void FlowGraph::ProcessOrphan(int32_t orphan) {
                 distance = kInfiniteDistance;
                 break;
             }
-            node = arcs_[entry.parent].head;
+            node = entry.parentNode;
         }
         if (distance == kInfiniteDistance) continue;
 
         if (distance < bestDistance) {  // ties keep the first arc
             bestArc = arc;
+            bestParent = neighbour;
             bestDistance = distance;
         }
         // Confirm the distances along the path just walked.
         for (int32_t node = neighbour; nodes_[node].timestamp != time_;
-             node = arcs_[nodes_[node].parent].head) {
+             node = nodes_[node].parentNode) {
             nodes_[node].timestamp = time_;
             nodes_[node].distance = distance--;
         }
@@ -347,6 +351,7 @@ void FlowGraph::ProcessOrphan(int32_t orphan) {
     FlowNode& entry = nodes_[orphan];
     entry.parent = bestArc;
     if (bestArc != kNone) {
+        entry.parentNode = bestParent;
         entry.timestamp = time_;
         entry.distance = bestDistance + 1;
         return;
@@ -359,7 +364,7 @@ void FlowGraph::ProcessOrphan(int32_t orphan) {
         if (!isCandidateParent(neighbour)) continue;
         if (capacityTowardsOrphan(arc) != 0) Activate(neighbour);
         const int32_t parent = nodes_[neighbour].parent;
-        if (parent >= 0 && arcs_[parent].head == orphan) AddOrphanAtEnd(neighbour);
+        if (parent >= 0 && nodes_[neighbour].parentNode == orphan) AddOrphanAtEnd(neighbour);
     }
 }
 

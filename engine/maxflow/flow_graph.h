@@ -13,6 +13,10 @@
 //
 // Nodes and arcs are held by index. Edge e owns arcs 2e (forward) and 2e + 1 (reverse), so the
 // reverse of arc a is a ^ 1.
+//
+// Each node keeps, beside the arc to its parent, the parent node itself: augmentation and the
+// origin search of orphans walk long paths up the trees, and each step then waits for one memory
+// read instead of two (node, then arc).
 #ifndef MIRRASK_MAXFLOW_FLOW_GRAPH_H
 #define MIRRASK_MAXFLOW_FLOW_GRAPH_H
 
@@ -72,6 +76,7 @@ class FlowGraph {
     struct FlowNode {
         int32_t firstArc;    // newest arc leaving the node, or kNone
         int32_t parent;      // arc to the parent, kNone (free), kTerminal or kOrphan
+        int32_t parentNode;  // head of the parent arc while parent is an arc
         int32_t nextActive;  // queue link: kNone if not queued, itself if last
         int32_t timestamp;
         int32_t distance;
