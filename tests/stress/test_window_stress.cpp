@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QCursor>
 #include <QDir>
+#include <QHash>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -39,6 +40,8 @@ constexpr int kImageWidth = 120;
 constexpr int kImageHeight = 90;
 constexpr int kSmallImageWidth = 64;
 constexpr int kSmallImageHeight = 48;
+constexpr int kTinyImageWidth = 3;
+constexpr int kTinyImageHeight = 2;
 // How many of the last events a failure report lists.
 constexpr size_t kLoggedEvents = 40;
 
@@ -87,6 +90,19 @@ ptrdiff_t FirstAbove(const std::vector<uint8_t>& values, uint8_t highest) {
     return at == values.end() ? -1 : at - values.begin();
 }
 
+// The pixels an opaque image opens with: blue, green, red per pixel, rows from the top.
+std::vector<uint8_t> BgrOf(const QImage& image) {
+    std::vector<uint8_t> bytes;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            bytes.insert(bytes.end(),
+                         {uint8_t(qBlue(pixel)), uint8_t(qGreen(pixel)), uint8_t(qRed(pixel))});
+        }
+    }
+    return bytes;
+}
+
 bool Shown(const QWidget* widget) {
     return widget->width() != 0 || widget->height() != 0;
 }
@@ -101,11 +117,11 @@ class WindowStressTest : public QObject {
     QTemporaryDir dir;
     QString discFile;
     QString smallFile;
+    QString tinyFile;
     QString backgroundFile;
     QStringList badFiles;
     // The pixels each good file opens with; LoadedPixels must keep them while it is open.
-    std::vector<uint8_t> discPixels;
-    std::vector<uint8_t> smallPixels;
+    QHash<QString, std::vector<uint8_t>> openedPixels;
 
     Qt::MouseButtons held;
     bool ctrlHeld = false;
@@ -328,8 +344,9 @@ class WindowStressTest : public QObject {
             Log(QStringLiteral("open the disc"));
             form->OpenImageFile(discFile);
         } else if (choice < 3) {
-            Log(QStringLiteral("open the small disc"));
-            form->OpenImageFile(smallFile);
+            const QString& file = random.Chance(50) ? smallFile : tinyFile;
+            Log(QStringLiteral("open %1").arg(file));
+            form->OpenImageFile(file);
         } else if (choice < 5) {
             const QString bad = badFiles[random.Below(int(badFiles.size()))];
             Log(QStringLiteral("open %1").arg(bad));
@@ -390,7 +407,9 @@ class WindowStressTest : public QObject {
             return QStringLiteral("mark %1 at %2").arg(MarkMap[size_t(at)]).arg(at);
         if (const ptrdiff_t at = FirstAbove(SelectionMap, 1); at >= 0)
             return QStringLiteral("selection %1 at %2").arg(SelectionMap[size_t(at)]).arg(at);
-        if (EngineWidth != ImageWidth || EngineHeight != ImageHeight) {
+        // The engine is process-wide: before this window opens an image it may hold another.
+        if (!ImageFileName.isEmpty() &&
+            (EngineWidth != ImageWidth || EngineHeight != ImageHeight)) {
             return QStringLiteral("engine holds %1 x %2, window %3 x %4")
                 .arg(EngineWidth)
                 .arg(EngineHeight)
@@ -415,8 +434,7 @@ class WindowStressTest : public QObject {
                     .arg(mask.Width())
                     .arg(mask.Height());
         }
-        const std::vector<uint8_t>& opened = ImageFileName == discFile ? discPixels : smallPixels;
-        if (LoadedPixels != opened)
+        if (LoadedPixels != openedPixels.value(ImageFileName))
             return QStringLiteral("the loaded pixels of %1 changed").arg(ImageFileName);
         if (Shown(View())) {
             const imaging::Bitmap& bitmap = View()->Model().CurrentBitmap();
@@ -450,6 +468,44 @@ class WindowStressTest : public QObject {
         }
     }
 
+    // Sends `eventCount` random events from `seed`, checking the invariants after each.
+    void RunRandomEvents(uint64_t seed, int eventCount) {
+        Random random(seed);
+
+        // A modal dialog would block the run: note it and close it. Popup menus (a scroll
+        // bar's context menu) are fine and are only closed.
+        QTimer dialogWatch;
+        connect(&dialogWatch, &QTimer::timeout, this, [this] {
+            if (QWidget* popup = QApplication::activePopupWidget()) {
+                Log(QStringLiteral("popup %1 closed").arg(popup->metaObject()->className()));
+                popup->close();
+            }
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                modalDialogs << modal->metaObject()->className();
+                modal->close();
+            }
+        });
+        dialogWatch.start(50);
+
+        lastPoint = QPoint(300, 250);
+        for (int event = 0; event < eventCount; ++event) {
+            RandomEvent(random);
+            const QString problem = Problem();
+            if (!problem.isEmpty()) {
+                QFAIL(qPrintable(QStringLiteral("seed %1, event %2: %3; last events:%4")
+                                     .arg(seed)
+                                     .arg(event)
+                                     .arg(problem, RecentEvents())));
+            }
+            Tally();
+        }
+        LetGo();
+        QVERIFY2(Problem().isEmpty(), qPrintable(Problem() + RecentEvents()));
+        qInfo("seed %llu, %d events: marks after %d, a selection after %d, the composite after %d",
+              static_cast<unsigned long long>(seed), eventCount, strokesMarked, selectionsSeen,
+              secondViewShown);
+    }
+
   private slots:
     void initTestCase() {
         QVERIFY(dir.isValid());
@@ -457,6 +513,12 @@ class WindowStressTest : public QObject {
         QVERIFY(stress::DiscImage(kImageWidth, kImageHeight).save(discFile));
         smallFile = dir.filePath(QStringLiteral("small.png"));
         QVERIFY(stress::DiscImage(kSmallImageWidth, kSmallImageHeight).save(smallFile));
+        tinyFile = dir.filePath(QStringLiteral("tiny.png"));
+        QVERIFY(stress::DiscImage(kTinyImageWidth, kTinyImageHeight).save(tinyFile));
+        for (const QString& file : {discFile, smallFile, tinyFile})
+            openedPixels.insert(file, BgrOf(QImage(file)));
+        // Nothing opened yet: no pixels.
+        openedPixels.insert(QString(), {});
         backgroundFile = dir.filePath(QStringLiteral("background.png"));
         QImage background(80, 60, QImage::Format_RGB32);
         for (int y = 0; y < background.height(); ++y)
@@ -492,49 +554,54 @@ class WindowStressTest : public QObject {
         const int eventCount = qEnvironmentVariableIsSet("QUILLANE_STRESS_EVENTS")
                                    ? qEnvironmentVariableIntValue("QUILLANE_STRESS_EVENTS")
                                    : kDefaultEventCount;
-        Random random(seed);
-
-        // A modal dialog would block the run: note it and close it. Popup menus (a scroll
-        // bar's context menu) are fine and are only closed.
-        QTimer dialogWatch;
-        connect(&dialogWatch, &QTimer::timeout, this, [this] {
-            if (QWidget* popup = QApplication::activePopupWidget()) {
-                Log(QStringLiteral("popup %1 closed").arg(popup->metaObject()->className()));
-                popup->close();
-            }
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                modalDialogs << modal->metaObject()->className();
-                modal->close();
-            }
-        });
-        dialogWatch.start(50);
-
-        QVERIFY(form->OpenImageFile(smallFile));
-        smallPixels = LoadedPixels;
         QVERIFY(form->OpenImageFile(discFile));
-        discPixels = LoadedPixels;
-        lastPoint = QPoint(300, 250);
-        for (int event = 0; event < eventCount; ++event) {
-            RandomEvent(random);
-            const QString problem = Problem();
-            if (!problem.isEmpty()) {
-                QFAIL(qPrintable(QStringLiteral("seed %1, event %2: %3; last events:%4")
-                                     .arg(seed)
-                                     .arg(event)
-                                     .arg(problem, RecentEvents())));
-            }
-            Tally();
-        }
-        LetGo();
-        QVERIFY2(Problem().isEmpty(), qPrintable(Problem() + RecentEvents()));
-        qInfo("seed %llu, %d events: marks after %d, a selection after %d, the composite after %d",
-              static_cast<unsigned long long>(seed), eventCount, strokesMarked, selectionsSeen,
-              secondViewShown);
+        RunRandomEvents(seed, eventCount);
+        if (QTest::currentTestFailed()) return;
         // The events reached the window: strokes marked, the engine selected, the composite
         // picture showed.
         QVERIFY(strokesMarked > 0);
         QVERIFY(selectionsSeen > 0);
         QVERIFY(secondViewShown > 0);
+    }
+
+    // The same from a window that has no image yet: effects, clicks and keys on nothing, until
+    // the random file events open one.
+    void invariantsHoldFromAnEmptyWindow() {
+        QCOMPARE(ImageWidth, 0);
+        RunRandomEvents(kDefaultSeed + 2, kDefaultEventCount / 2);
+    }
+
+    void controlsBeforeAnyImageChangeNothing_data() {
+        QTest::addColumn<QString>("control");
+        for (const char* name : {"BtReset", "BtReverse", "Button6", "Button3", "Button5", "Button4",
+                                 "BtBlur", "Button8", "BtErase", "Button7", "CheckBox1"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+        QTest::newRow("page change") << QString();
+    }
+
+    // Before any image each control finds nothing to work on: the window stays empty and the
+    // main view shown.
+    void controlsBeforeAnyImageChangeNothing() {
+        QFETCH(QString, control);
+        auto* pages = Control<QTabWidget>("PageControl1");
+        if (control.isEmpty()) {
+            pages->setCurrentIndex(2);
+        } else {
+            auto* button = form->findChild<QAbstractButton*>(control);
+            QVERIFY(button != nullptr);
+            for (int i = 0; i < pages->count(); ++i) {
+                if (pages->widget(i)->isAncestorOf(button)) pages->setCurrentIndex(i);
+            }
+            QTest::mouseClick(button, Qt::LeftButton);
+        }
+        QCOMPARE(ImageWidth, 0);
+        QCOMPARE(ImageHeight, 0);
+        QVERIFY(LoadedPixels.empty());
+        QVERIFY(MarkMap.empty());
+        QVERIFY(SelectionMap.empty());
+        QCOMPARE(View()->size(), QSize(ViewWidth, ViewHeight));
+        QCOMPARE(form->SecondView()->size(), QSize(0, 0));
+        QVERIFY(View()->Model().CurrentBitmap().IsEmpty());
     }
 
     // After the storm the window still works: a fresh image, strokes and a release give the
