@@ -643,7 +643,7 @@ void TForm1::MouseUp(QObject*, TMouseButton, TShiftState Shift, int, int) {
         }
         pixels = separateCopy.data();
     }
-    std::memcpy(pixels, LoadedPixels.data(), LoadedPixels.size());
+    std::copy(LoadedPixels.begin(), LoadedPixels.end(), pixels);
     std::fill(SelectionMap.begin(), SelectionMap.end(), uint8_t(0));
 
     view->SetViewCursor(Qt::WaitCursor);
@@ -703,10 +703,7 @@ void TForm1::ResetWithSelect() {
     view->resize(ViewWidth, ViewHeight);
     ui->ImageEnView2->resize(0, 0);
     model.ShowSelection(false);
-    imaging::Bitmap& bitmap = model.CurrentBitmap();
-    if (bitmap.Width() == ImageWidth && bitmap.Height() == ImageHeight) {
-        std::memcpy(bitmap.Data(), LoadedPixels.data(), LoadedPixels.size());
-    }
+    RestoreLoadedPixels();
     model.SetSelectedAlpha(255);
     model.InvertSelection();
     model.SetSelectedAlpha(255);
@@ -720,10 +717,7 @@ void TForm1::BtResetClick() {
     imaging::ImageModel& model = view->Model();
     std::fill(MarkMap.begin(), MarkMap.end(), uint8_t(0));
     MarksChanged = 0;
-    imaging::Bitmap& bitmap = model.CurrentBitmap();
-    if (bitmap.Width() == ImageWidth && bitmap.Height() == ImageHeight) {
-        std::memcpy(bitmap.Data(), LoadedPixels.data(), LoadedPixels.size());
-    }
+    RestoreLoadedPixels();
     model.SetSelectedAlpha(255);
     model.InvertSelection();
     model.SetSelectedAlpha(255);
@@ -775,9 +769,10 @@ void TForm1::TrackBar6Change(int position) {
 
 void TForm1::RestoreLoadedPixels() {
     imaging::Bitmap& bitmap = ui->ImageEnView1->Model().CurrentBitmap();
+    // std::copy, not memcpy: before any image both buffers are empty and their pointers null.
     if (bitmap.Width() == ImageWidth && bitmap.Height() == ImageHeight &&
         LoadedPixels.size() == 3 * bitmap.PixelCount()) {
-        std::memcpy(bitmap.Data(), LoadedPixels.data(), LoadedPixels.size());
+        std::copy(LoadedPixels.begin(), LoadedPixels.end(), bitmap.Data());
     }
 }
 
@@ -895,7 +890,7 @@ bool TForm1::BuildComposite(const QString& fileName) {
         objectBitmap = std::move(object.bitmap);
     } else {
         objectBitmap = imaging::Bitmap(ImageWidth, ImageHeight);
-        std::memcpy(objectBitmap.Data(), LoadedPixels.data(), LoadedPixels.size());
+        std::copy(LoadedPixels.begin(), LoadedPixels.end(), objectBitmap.Data());
     }
 
     model.RemoveAllLayersButFirst();
