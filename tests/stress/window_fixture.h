@@ -1,37 +1,20 @@
-// Shared by the window tests of this folder: a generated test picture and the engine's answer
-// for the window's current marks.
+// Shared by the window tests of this folder: the window tests' generated picture and the engine's
+// answer for the window's current marks.
 #ifndef QUILLANE_TESTS_STRESS_WINDOW_FIXTURE_H
 #define QUILLANE_TESTS_STRESS_WINDOW_FIXTURE_H
 
 #include <QImage>
-#include <cmath>
 #include <cstdint>
 #include <vector>
 
+#include "../app/window_fixture.h"
 #include "Unit1.h"
 #include "segmentation.h"
 
 namespace stress {
 
-// An orange disc on a blue ground with a little deterministic noise, so that the engine finds a
-// clear object.
-inline QImage DiscImage(int width, int height) {
-    QImage image(width, height, QImage::Format_RGB32);
-    uint32_t noise = 12345;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            noise = noise * 1103515245u + 12345u;
-            const int jitter = int((noise >> 16) % 9) - 4;
-            const double dx = x - width / 2.0;
-            const double dy = y - height / 2.0;
-            const bool inside = std::sqrt(dx * dx + dy * dy) < height / 3.5;
-            image.setPixel(x, y,
-                           inside ? qRgb(230 + jitter / 2, 140 + jitter, 40 + jitter)
-                                  : qRgb(30 + jitter, 60 + jitter, 160 + jitter));
-        }
-    }
-    return image;
-}
+// The same generated picture as the window tests use.
+using window_fixture::DiscImage;
 
 // The selection the engine computes from the window's current marks and loaded pixels.
 inline std::vector<uint8_t> EngineSelection() {
