@@ -1,5 +1,6 @@
 #include "graph_cut.h"
 
+#include <limits>
 #include <new>
 
 #include "outlines.h"
@@ -64,8 +65,11 @@ namespace {
 
 std::unique_ptr<FlowGraph> BuildCutGraph(const std::vector<RegionTerm>& regionTerms,
                                          const std::vector<NeighbourTerm>& neighbourTerms) {
-    auto graph =
-        std::make_unique<FlowGraph>(static_cast<int32_t>(regionTerms.size()), &RaiseOutOfMemory);
+    // Room for every edge at once: no growth, no copying of arcs.
+    const size_t edges = neighbourTerms.size();
+    auto graph = std::make_unique<FlowGraph>(
+        static_cast<int32_t>(regionTerms.size()), &RaiseOutOfMemory,
+        edges <= size_t{std::numeric_limits<int32_t>::max() / 2} ? static_cast<int32_t>(edges) : 0);
     for (const RegionTerm& term : regionTerms) {
         const int32_t node = graph->AddNode();
         graph->AddTerminalWeights(node, term.foregroundCost, term.backgroundCost);

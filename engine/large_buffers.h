@@ -5,13 +5,31 @@
 #define MIRRASK_LARGE_BUFFERS_H
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace mirrask {
 
 // Asks the system to back the whole 2 MiB pages inside [data, data + bytes) with huge pages.
-// Does nothing for small ranges or where the system offers no such request.
-void AdviseHugePages(void* data, size_t bytes);
+// Does nothing for small ranges or where the system offers no such request. Header-only, so that
+// the max-flow solver can be built on its own.
+inline void AdviseHugePages(void* data, size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
+    if (data == nullptr || bytes < 2 * kHugePage) return;
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kHugePage - 1) & ~(kHugePage - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kHugePage - 1);
+    // Only a request: if the system declines, the pages stay small.
+    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    (void)data;
+    (void)bytes;
+#endif
+}
 
 // Makes room for count elements (keeping what the vector holds) and advises the storage before
 // anything touches it.

@@ -38,8 +38,10 @@ class FlowGraph {
 
     enum class Segment { Source, Sink };
 
-    // Room for max(nodeEstimate, 16) nodes and 32 arcs (16 edges).
-    explicit FlowGraph(int32_t nodeEstimate, ErrorHandler errorHandler = nullptr);
+    // Room for max(nodeEstimate, 16) nodes and 32 arcs (16 edges), or for edgeEstimate edges if
+    // that is more: a caller that knows its graph's size spares the storage every growth.
+    explicit FlowGraph(int32_t nodeEstimate, ErrorHandler errorHandler = nullptr,
+                       int32_t edgeEstimate = 0);
     ~FlowGraph();
     FlowGraph(const FlowGraph&) = delete;
     FlowGraph& operator=(const FlowGraph&) = delete;
