@@ -45,6 +45,8 @@ class RegionGraph {
         return offsets_.empty() ? 0 : static_cast<int32_t>(offsets_.size() - 1);
     }
     int64_t PairCount() const { return static_cast<int64_t>(entries_.size()); }
+    // All entries, region after region.
+    std::span<const RegionNeighbour> Entries() const { return entries_; }
     std::span<const RegionNeighbour> NeighboursOf(int32_t region) const {
         return {entries_.data() + offsets_[region],
                 static_cast<size_t>(offsets_[region + 1] - offsets_[region])};

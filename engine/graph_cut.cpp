@@ -3,12 +3,20 @@
 #include <limits>
 #include <new>
 
+#include "large_buffers.h"
 #include "outlines.h"
 
 namespace mirrask {
 
+namespace {
+// How many entries ahead memory is requested in loops over the region pairs.
+constexpr size_t kPrefetchDistance = 16;
+}  // namespace
+
 std::vector<RegionTerm> ComputeRegionTerms(const EngineState& state, const MarkedRegions& marked) {
-    std::vector<RegionTerm> terms(static_cast<size_t>(state.RegionCount));
+    std::vector<RegionTerm> terms;
+    ReserveLarge(terms, static_cast<size_t>(state.RegionCount));
+    terms.resize(static_cast<size_t>(state.RegionCount));
     for (int32_t i = 0; i < state.RegionCount; ++i) {
         RegionTerm& term = terms[i];
         term.region = i;
@@ -42,12 +50,19 @@ std::vector<RegionTerm> ComputeRegionTerms(const EngineState& state, const Marke
 }
 
 std::vector<NeighbourTerm> ComputeNeighbourTerms(const EngineState& state) {
+    const std::span<const RegionNeighbour> entries = state.RegionNeighbours.Entries();
+    const RegionInfo* const table = state.RegionTable.data();
     std::vector<NeighbourTerm> terms;
-    terms.reserve(static_cast<size_t>(state.RegionNeighbours.PairCount()));
+    ReserveLarge(terms, entries.size());
+    size_t next = 0;  // index of the entry in hand in entries
     for (int32_t i = 0; i < state.RegionCount; ++i) {
-        const LuvColour& a = state.RegionTable[i].mean;
+        const LuvColour& a = table[i].mean;
         for (const RegionNeighbour& n : state.RegionNeighbours.NeighboursOf(i)) {
-            const float D = SquaredLuvDistance(a, state.RegionTable[n.region].mean);
+            // The neighbours' means lie anywhere in the table: ask for them a little ahead.
+            if (next + kPrefetchDistance < entries.size())
+                __builtin_prefetch(table + entries[next + kPrefetchDistance].region);
+            ++next;
+            const float D = SquaredLuvDistance(a, table[n.region].mean);
             const int32_t scaledCount = n.pairCount * 100;
             const float weight = float(double(scaledCount) / (double(D) + 1.0));
             terms.push_back({i, n.region, weight});
@@ -74,7 +89,11 @@ std::unique_ptr<FlowGraph> BuildCutGraph(const std::vector<RegionTerm>& regionTe
         const int32_t node = graph->AddNode();
         graph->AddTerminalWeights(node, term.foregroundCost, term.backgroundCost);
     }
-    for (const NeighbourTerm& term : neighbourTerms) {
+    for (size_t k = 0; k < edges; ++k) {
+        // The higher node of an edge lies anywhere in node storage.
+        if (k + kPrefetchDistance < edges)
+            graph->PrefetchNode(neighbourTerms[k + kPrefetchDistance].higher);
+        const NeighbourTerm& term = neighbourTerms[k];
         graph->AddEdge(term.lower, term.higher, term.weight, term.weight);
     }
     return graph;

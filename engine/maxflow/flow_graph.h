@@ -54,6 +54,10 @@ class FlowGraph {
     // Adds the arc pair from -> to (capacity) and to -> from (reverseCapacity); both lists get the
     // new arc at their front. Both nodes must exist.
     void AddEdge(int32_t from, int32_t to, float capacity, float reverseCapacity);
+    // Only a hint that AddEdge is about to use the node: its record is fetched into the cache.
+    [[gnu::always_inline]] void PrefetchNode(int32_t node) const {
+        __builtin_prefetch(nodes_.get() + node, 1);
+    }
     // Computes a maximum flow and returns the total flow (terminal weights included).
     float MaxFlow();
     // Sink if the node ended in the sink tree; Source otherwise, including a node left free.
