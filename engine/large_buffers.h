@@ -44,6 +44,15 @@ void ReserveLarge(std::vector<T>& buffer, size_t count) {
     }
 }
 
+// A vector of count value-initialised elements whose storage was advised before the first touch.
+template <typename T>
+std::vector<T> MakeLarge(size_t count, const T& value = T()) {
+    std::vector<T> buffer;
+    ReserveLarge(buffer, count);
+    buffer.assign(count, value);
+    return buffer;
+}
+
 }  // namespace mirrask
 
 #endif  // MIRRASK_LARGE_BUFFERS_H

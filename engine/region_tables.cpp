@@ -54,24 +54,24 @@ RegionGraph BuildRegionGraph(std::span<const int32_t> regionMap, int32_t width, 
                              int32_t regionCount) {
     // Bucket every crossing by its lower region (two passes: count, then place), then sort and
     // count each bucket. This gives the same entries and order as one ordered map per region.
-    std::vector<int32_t> offsets(static_cast<size_t>(regionCount) + 1, 0);
-    ForEachCrossingPair(regionMap, width, height, [&](int32_t lo, int32_t) { ++offsets[lo + 1]; });
-    for (int32_t r = 0; r < regionCount; ++r)
-        offsets[r + 1] += offsets[r];
+    // Counting into offsets[lo + 2] makes offsets[r + 1] the start of bucket r after the prefix
+    // sums; placing advances it to the end of bucket r, which leaves offsets[0 .. regionCount] as
+    // the bounds of all buckets, without a second array of cursors.
+    std::vector<int32_t> offsets = MakeLarge<int32_t>(static_cast<size_t>(regionCount) + 2);
+    ForEachCrossingPair(regionMap, width, height, [&](int32_t lo, int32_t) { ++offsets[lo + 2]; });
+    for (int32_t r = 2; r <= regionCount + 1; ++r)
+        offsets[r] += offsets[r - 1];
 
     std::vector<int32_t> crossings;
-    ReserveLarge(crossings, static_cast<size_t>(offsets[regionCount]));
-    crossings.resize(static_cast<size_t>(offsets[regionCount]));
-    {
-        std::vector<int32_t> fill(offsets.begin(), offsets.end() - 1);
-        ForEachCrossingPair(regionMap, width, height,
-                            [&](int32_t lo, int32_t hi) { crossings[fill[lo]++] = hi; });
-    }
+    ReserveLarge(crossings, static_cast<size_t>(offsets[regionCount + 1]));
+    crossings.resize(static_cast<size_t>(offsets[regionCount + 1]));
+    ForEachCrossingPair(regionMap, width, height,
+                        [&](int32_t lo, int32_t hi) { crossings[offsets[lo + 1]++] = hi; });
 
     // Each bucket sorted in place (they hold about ten entries: insertion sort beats a general
     // sort), its distinct neighbours counted, then the entries written into storage of exactly
     // the right size.
-    std::vector<int32_t> uniqueOffsets(static_cast<size_t>(regionCount) + 1, 0);
+    std::vector<int32_t> uniqueOffsets = MakeLarge<int32_t>(static_cast<size_t>(regionCount) + 1);
     for (int32_t r = 0; r < regionCount; ++r) {
         int32_t* const first = crossings.data() + offsets[r];
         int32_t* const last = crossings.data() + offsets[r + 1];

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine_state.h"
+#include "large_buffers.h"
 
 namespace mirrask {
 
@@ -16,7 +17,7 @@ namespace mirrask {
 template <typename ColourOf>
 std::vector<RegionInfo> ComputeRegionStatsWith(std::span<const int32_t> regionMap,
                                                int32_t regionCount, ColourOf&& colourOf) {
-    std::vector<RegionInfo> table(static_cast<size_t>(regionCount));
+    std::vector<RegionInfo> table = MakeLarge<RegionInfo>(static_cast<size_t>(regionCount));
     const size_t count = regionMap.size();
     for (size_t i = 0; i < count; ++i) {
         RegionInfo& entry = table[regionMap[i]];
