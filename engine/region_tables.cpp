@@ -51,7 +51,7 @@ void ForEachCrossingPair(std::span<const int32_t> regionMap, int32_t width, int3
 }  // namespace
 
 RegionGraph BuildRegionGraph(std::span<const int32_t> regionMap, int32_t width, int32_t height,
-                             int32_t regionCount) {
+                             int32_t regionCount, std::vector<int32_t> scratch) {
     // Bucket every crossing by its lower region (two passes: count, then place), then sort and
     // count each bucket. This gives the same entries and order as one ordered map per region.
     // Counting into offsets[lo + 2] makes offsets[r + 1] the start of bucket r after the prefix
@@ -62,7 +62,9 @@ RegionGraph BuildRegionGraph(std::span<const int32_t> regionMap, int32_t width, 
     for (int32_t r = 2; r <= regionCount + 1; ++r)
         offsets[r] += offsets[r - 1];
 
-    std::vector<int32_t> crossings;
+    // The old contents of scratch do not matter: keep them only where no copy is needed.
+    std::vector<int32_t> crossings = std::move(scratch);
+    if (crossings.capacity() < static_cast<size_t>(offsets[regionCount + 1])) crossings.clear();
     ReserveLarge(crossings, static_cast<size_t>(offsets[regionCount + 1]));
     crossings.resize(static_cast<size_t>(offsets[regionCount + 1]));
     ForEachCrossingPair(regionMap, width, height,
