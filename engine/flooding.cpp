@@ -36,10 +36,11 @@ constexpr size_t kPrefetchDistance = 12;
 // a separate function holding nothing but prefetches counts as free of effects, and its calls are
 // dropped.
 template <typename T>
-[[gnu::always_inline]] inline void PrefetchRows(const T* data, int32_t p, int32_t width) {
-    __builtin_prefetch(data + p);
-    if (p >= width) __builtin_prefetch(data + (p - width));
-    __builtin_prefetch(data + (static_cast<size_t>(p) + width));
+[[gnu::always_inline]] inline void PrefetchRows(std::span<T> data, int32_t p, int32_t width) {
+    const size_t at = static_cast<size_t>(p);
+    __builtin_prefetch(data.data() + at);
+    if (at >= static_cast<size_t>(width)) __builtin_prefetch(data.data() + (at - width));
+    if (at + width < data.size()) __builtin_prefetch(data.data() + (at + width));
 }
 
 bool IsLabelled(uint8_t state) {
@@ -73,7 +74,7 @@ class PixelStates {
     }
 
     [[gnu::always_inline]] void Prefetch(int32_t p) const {
-        PrefetchRows(states_.data(), p, width_);
+        PrefetchRows(std::span<const uint8_t>(states_), p, width_);
     }
     uint8_t StateOf(int32_t p) const { return states_[p] & kStateBits; }
     // True when all four neighbours of p lie inside the image.
@@ -224,7 +225,7 @@ int32_t FloodRegionIndices(const SortedLevels& sorted, int32_t width, int32_t he
             // The pixels a few places ahead will need their neighbours' region indices.
             if (const int32_t ahead = queue.Ahead(kPrefetchDistance); ahead >= 0) {
                 states.Prefetch(ahead);
-                PrefetchRows(regionMap.data(), ahead, width);
+                PrefetchRows(regionMap, ahead, width);
             }
             if (states.Interior(p)) {
                 queue.MakeRoom(4);
