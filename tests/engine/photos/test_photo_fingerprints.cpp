@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,11 @@ struct Expected {
     int64_t selectedCount;
     uint64_t selection, outlinedPixels;
 };
+
+// Test listings name the photo rather than dumping the record's bytes.
+void PrintTo(const Expected& expected, std::ostream* out) {
+    *out << expected.file;
+}
 
 class PhotoFingerprints : public ::testing::TestWithParam<Expected> {};
 
