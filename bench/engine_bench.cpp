@@ -151,15 +151,16 @@ void CheckAgainstReference(Workspace& w) {
 }
 
 // nullptr when the input cannot be had (a photo without its file or without Qt).
-Workspace* Prepare(const InputSpec& spec) {
-    if (workspaceName == spec.name) return workspace.get();
+Workspace* Prepare(const InputSpec& inputSpec) {
+    if (workspaceName == inputSpec.name) return workspace.get();
     workspace.reset();
-    workspaceName = spec.name;
+    workspaceName = inputSpec.name;
     std::optional<BenchImage> image;
-    if (spec.photoFile.empty()) {
-        image = GeneratePhotoLike(spec.name, spec.width, spec.height, spec.seed);
+    if (inputSpec.photoFile.empty()) {
+        image =
+            GeneratePhotoLike(inputSpec.name, inputSpec.width, inputSpec.height, inputSpec.seed);
     } else {
-        image = LoadPhoto(spec.name, std::string(QUILLANE_PHOTOS) + "/" + spec.photoFile);
+        image = LoadPhoto(inputSpec.name, std::string(QUILLANE_PHOTOS) + "/" + inputSpec.photoFile);
     }
     if (!image) return nullptr;
 
@@ -184,9 +185,9 @@ int64_t IterationsFor(int64_t pixelCount, double pixelsPerRun) {
     return std::max<int64_t>(1, int64_t(pixelsPerRun / double(pixelCount) + 0.5));
 }
 
-int64_t PixelCountOf(const InputSpec& spec) {
-    if (spec.photoFile.empty()) return int64_t{spec.width} * spec.height;
-    if (spec.photoFile.starts_with("mate_Garden")) return 2560 * 1600;
+int64_t PixelCountOf(const InputSpec& inputSpec) {
+    if (inputSpec.photoFile.empty()) return int64_t{inputSpec.width} * inputSpec.height;
+    if (inputSpec.photoFile.starts_with("mate_Garden")) return 2560 * 1600;
     return 4224 * 3168;
 }
 
@@ -210,8 +211,8 @@ void TimePerPixel(benchmark::State& state, int64_t pixelCount, Body&& body) {
 
 // ---- Watershed and its steps ----
 
-void BM_Watershed(benchmark::State& state, const InputSpec& spec) {
-    Workspace* w = Prepare(spec);
+void BM_Watershed(benchmark::State& state, const InputSpec& inputSpec) {
+    Workspace* w = Prepare(inputSpec);
     if (w == nullptr) return state.SkipWithError("input not available");
     mirrask::EngineState scratch;
     TimePerPixel(state, w->image.PixelCount(), [&] {
@@ -221,8 +222,8 @@ void BM_Watershed(benchmark::State& state, const InputSpec& spec) {
     AddSizeCounters(state, *w);
 }
 
-void BM_WatershedGradient(benchmark::State& state, const InputSpec& spec) {
-    Workspace* w = Prepare(spec);
+void BM_WatershedGradient(benchmark::State& state, const InputSpec& inputSpec) {
+    Workspace* w = Prepare(inputSpec);
     if (w == nullptr) return state.SkipWithError("input not available");
     std::vector<uint8_t> gradient(size_t(w->image.PixelCount()));
     TimePerPixel(state, w->image.PixelCount(), [&] {
@@ -238,8 +239,8 @@ std::vector<uint8_t> GradientOf(const Workspace& w) {
     return gradient;
 }
 
-void BM_WatershedLevelSort(benchmark::State& state, const InputSpec& spec) {
-    Workspace* w = Prepare(spec);
+void BM_WatershedLevelSort(benchmark::State& state, const InputSpec& inputSpec) {
+    Workspace* w = Prepare(inputSpec);
     if (w == nullptr) return state.SkipWithError("input not available");
     const std::vector<uint8_t> gradient = GradientOf(*w);
     TimePerPixel(state, w->image.PixelCount(), [&] {
@@ -248,8 +249,8 @@ void BM_WatershedLevelSort(benchmark::State& state, const InputSpec& spec) {
     });
 }
 
-void BM_WatershedFlood(benchmark::State& state, const InputSpec& spec) {
-    Workspace* w = Prepare(spec);
+void BM_WatershedFlood(benchmark::State& state, const InputSpec& inputSpec) {
+    Workspace* w = Prepare(inputSpec);
     if (w == nullptr) return state.SkipWithError("input not available");
     const mirrask::SortedLevels sorted = mirrask::SortPixelsByLevel(GradientOf(*w));
     std::vector<int32_t> labels(size_t(w->image.PixelCount()));
@@ -259,8 +260,8 @@ void BM_WatershedFlood(benchmark::State& state, const InputSpec& spec) {
     });
 }
 
-void BM_WatershedRegionStats(benchmark::State& state, const InputSpec& spec) {
-    Workspace* w = Prepare(spec);
+void BM_WatershedRegionStats(benchmark::State& state, const InputSpec& inputSpec) {
+    Workspace* w = Prepare(inputSpec);
     if (w == nullptr) return state.SkipWithError("input not available");
     TimePerPixel(state, w->image.PixelCount(), [&] {
         const auto table = mirrask::ComputeRegionStatsFromPixels(
@@ -269,8 +270,8 @@ void BM_WatershedRegionStats(benchmark::State& state, const InputSpec& spec) {
     });
 }
 
-void BM_WatershedRegionGraph(benchmark::State& state, const InputSpec& spec) {
-    Workspace* w = Prepare(spec);
+void BM_WatershedRegionGraph(benchmark::State& state, const InputSpec& inputSpec) {
+    Workspace* w = Prepare(inputSpec);
     if (w == nullptr) return state.SkipWithError("input not available");
     TimePerPixel(state, w->image.PixelCount(), [&] {
         const mirrask::RegionGraph graph = mirrask::BuildRegionGraph(
@@ -281,8 +282,8 @@ void BM_WatershedRegionGraph(benchmark::State& state, const InputSpec& spec) {
 
 // Peak heap the call adds beyond what was held before it (the caller's buffers included there),
 // and what the state keeps afterwards.
-void BM_WatershedMemory(benchmark::State& state, const InputSpec& spec) {
-    Workspace* w = Prepare(spec);
+void BM_WatershedMemory(benchmark::State& state, const InputSpec& inputSpec) {
+    Workspace* w = Prepare(inputSpec);
     if (w == nullptr) return state.SkipWithError("input not available");
     if (!AllocationCounterActive()) return state.SkipWithError("no allocation counter");
     const double pixels = double(w->image.PixelCount());
@@ -311,8 +312,8 @@ void BM_WatershedMemory(benchmark::State& state, const InputSpec& spec) {
 
 // ---- Lazy and its stages ----
 
-void BM_Lazy(benchmark::State& state, const InputSpec& spec) {
-    Workspace* w = Prepare(spec);
+void BM_Lazy(benchmark::State& state, const InputSpec& inputSpec) {
+    Workspace* w = Prepare(inputSpec);
     if (w == nullptr) return state.SkipWithError("input not available");
     for (auto _ : state) {
         mirrask::RunLazy(w->state, w->marks.data(), w->pixelCopy.data(), w->selection.data());
@@ -322,8 +323,8 @@ void BM_Lazy(benchmark::State& state, const InputSpec& spec) {
     state.counters["marked_pct"] = 100.0 * w->markedShare;
 }
 
-void BM_LazyScanMarks(benchmark::State& state, const InputSpec& spec) {
-    Workspace* w = Prepare(spec);
+void BM_LazyScanMarks(benchmark::State& state, const InputSpec& inputSpec) {
+    Workspace* w = Prepare(inputSpec);
     if (w == nullptr) return state.SkipWithError("input not available");
     size_t prototypes = 0;
     for (auto _ : state) {
@@ -333,8 +334,8 @@ void BM_LazyScanMarks(benchmark::State& state, const InputSpec& spec) {
     state.counters["prototypes"] = double(prototypes);
 }
 
-void BM_LazyRegionTerms(benchmark::State& state, const InputSpec& spec) {
-    Workspace* w = Prepare(spec);
+void BM_LazyRegionTerms(benchmark::State& state, const InputSpec& inputSpec) {
+    Workspace* w = Prepare(inputSpec);
     if (w == nullptr) return state.SkipWithError("input not available");
     const mirrask::MarkedRegions marked = mirrask::ScanMarks(w->state, w->marks.data());
     for (auto _ : state) {
@@ -343,8 +344,8 @@ void BM_LazyRegionTerms(benchmark::State& state, const InputSpec& spec) {
     }
 }
 
-void BM_LazyNeighbourTerms(benchmark::State& state, const InputSpec& spec) {
-    Workspace* w = Prepare(spec);
+void BM_LazyNeighbourTerms(benchmark::State& state, const InputSpec& inputSpec) {
+    Workspace* w = Prepare(inputSpec);
     if (w == nullptr) return state.SkipWithError("input not available");
     for (auto _ : state) {
         const auto terms = mirrask::ComputeNeighbourTerms(w->state);
@@ -362,8 +363,8 @@ CutTerms TermsOf(const Workspace& w) {
             mirrask::ComputeNeighbourTerms(w.state)};
 }
 
-void BM_LazyGraphBuild(benchmark::State& state, const InputSpec& spec) {
-    Workspace* w = Prepare(spec);
+void BM_LazyGraphBuild(benchmark::State& state, const InputSpec& inputSpec) {
+    Workspace* w = Prepare(inputSpec);
     if (w == nullptr) return state.SkipWithError("input not available");
     const CutTerms terms = TermsOf(*w);
     for (auto _ : state) {
@@ -376,8 +377,8 @@ void BM_LazyGraphBuild(benchmark::State& state, const InputSpec& spec) {
 }
 
 // The solver alone on the region graph of the input.
-void BM_LazySolve(benchmark::State& state, const InputSpec& spec) {
-    Workspace* w = Prepare(spec);
+void BM_LazySolve(benchmark::State& state, const InputSpec& inputSpec) {
+    Workspace* w = Prepare(inputSpec);
     if (w == nullptr) return state.SkipWithError("input not available");
     const CutTerms terms = TermsOf(*w);
     float flow = 0.0f;
@@ -396,8 +397,8 @@ void BM_LazySolve(benchmark::State& state, const InputSpec& spec) {
     state.counters["flow"] = flow;
 }
 
-void BM_LazyReadBack(benchmark::State& state, const InputSpec& spec) {
-    Workspace* w = Prepare(spec);
+void BM_LazyReadBack(benchmark::State& state, const InputSpec& inputSpec) {
+    Workspace* w = Prepare(inputSpec);
     if (w == nullptr) return state.SkipWithError("input not available");
     const CutTerms terms = TermsOf(*w);
     const std::unique_ptr<mirrask::FlowGraph> graph =
@@ -409,8 +410,8 @@ void BM_LazyReadBack(benchmark::State& state, const InputSpec& spec) {
     }
 }
 
-void BM_LazyWriteSelection(benchmark::State& state, const InputSpec& spec) {
-    Workspace* w = Prepare(spec);
+void BM_LazyWriteSelection(benchmark::State& state, const InputSpec& inputSpec) {
+    Workspace* w = Prepare(inputSpec);
     if (w == nullptr) return state.SkipWithError("input not available");
     const CutTerms terms = TermsOf(*w);
     const std::vector<uint8_t> sides = mirrask::SolveRegionCut(terms.regions, terms.neighbours);
@@ -423,8 +424,8 @@ void BM_LazyWriteSelection(benchmark::State& state, const InputSpec& spec) {
 
 // All stages of one Lazy call timed one after the other in the same iteration, with the share of
 // everything but the solve.
-void BM_LazyBreakdown(benchmark::State& state, const InputSpec& spec) {
-    Workspace* w = Prepare(spec);
+void BM_LazyBreakdown(benchmark::State& state, const InputSpec& inputSpec) {
+    Workspace* w = Prepare(inputSpec);
     if (w == nullptr) return state.SkipWithError("input not available");
     const char* const names[] = {"scan_ms",  "region_terms_ms", "neighbour_terms_ms", "build_ms",
                                  "solve_ms", "read_back_ms",    "free_graph_ms",      "write_ms"};
@@ -464,8 +465,8 @@ void BM_LazyBreakdown(benchmark::State& state, const InputSpec& spec) {
     state.counters["non_solve_pct"] = 100.0 * (total - seconds[4]) / total;
 }
 
-void BM_LazyMemory(benchmark::State& state, const InputSpec& spec) {
-    Workspace* w = Prepare(spec);
+void BM_LazyMemory(benchmark::State& state, const InputSpec& inputSpec) {
+    Workspace* w = Prepare(inputSpec);
     if (w == nullptr) return state.SkipWithError("input not available");
     if (!AllocationCounterActive()) return state.SkipWithError("no allocation counter");
     double peak = 0.0;
@@ -510,11 +511,11 @@ void RegisterAll() {
         {"Lazy.Memory", BM_LazyMemory, 1, benchmark::kMillisecond},
     };
     // Grouped by input, so that each image is prepared and checked once.
-    for (const InputSpec& spec : Inputs()) {
+    for (const InputSpec& inputSpec : Inputs()) {
         for (const Family& family : families) {
-            benchmark::RegisterBenchmark((std::string(family.name) + "/" + spec.name).c_str(),
-                                         family.function, spec)
-                ->Iterations(IterationsFor(PixelCountOf(spec), family.pixelsPerRun))
+            benchmark::RegisterBenchmark((std::string(family.name) + "/" + inputSpec.name).c_str(),
+                                         family.function, inputSpec)
+                ->Iterations(IterationsFor(PixelCountOf(inputSpec), family.pixelsPerRun))
                 ->Unit(family.unit)
                 ->ComputeStatistics("min", MinOf);
         }

@@ -77,10 +77,10 @@ TEST(CutBatchPlan, BadLinesFailAloneAndGoodLinesGetTheirWorkerArguments) {
 
     const ResolvedJob third = ResolveJob(ParseArguments(plan.jobs[2].arguments, false).job, 0);
     ASSERT_EQ(third.error, "");
-    EXPECT_EQ(third.spec.number, 3);
-    EXPECT_EQ(third.spec.mask, "out/3.png");
-    EXPECT_EQ(third.spec.cutout, "out/c.png");
-    EXPECT_EQ(third.spec.feather, 1.0);
+    EXPECT_EQ(third.jobSpec.number, 3);
+    EXPECT_EQ(third.jobSpec.mask, "out/3.png");
+    EXPECT_EQ(third.jobSpec.cutout, "out/c.png");
+    EXPECT_EQ(third.jobSpec.feather, 1.0);
 
     EXPECT_NE(plan.jobs[3].error.find("no marks"), std::string::npos);
     EXPECT_NE(plan.jobs[4].error.find("single quote"), std::string::npos);

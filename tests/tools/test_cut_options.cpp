@@ -214,21 +214,21 @@ TEST(CutOptions, ResolveAppliesDefaultsAndPlaceholders) {
                        .job,
                    4);
     ASSERT_EQ(resolved.error, "");
-    const JobSpec& spec = resolved.spec;
-    EXPECT_EQ(spec.number, 4);
-    EXPECT_EQ(spec.image, "dir/a.jpg");
-    EXPECT_EQ(spec.marks, "dir/a.m.png");
-    EXPECT_EQ(spec.cutout, "a-4.png");
-    EXPECT_EQ(spec.background->picture, "dir/bg.jpg");
-    EXPECT_EQ(spec.background->output, "a-on-bg.png");
-    EXPECT_EQ(spec.opacity, kDefaultOpacity);
-    EXPECT_EQ(spec.feather, kDefaultFeather);
-    EXPECT_EQ(spec.at, Point{});
-    EXPECT_EQ(spec.scale, 1.0);
-    EXPECT_FALSE(spec.objectOpacity);
-    EXPECT_TRUE(spec.NeedsSelection());
-    EXPECT_FALSE(spec.NeedsRegions());
-    EXPECT_EQ(spec.OutputFiles(), (Arguments{"a-4.png", "a-on-bg.png"}));
+    const JobSpec& jobSpec = resolved.jobSpec;
+    EXPECT_EQ(jobSpec.number, 4);
+    EXPECT_EQ(jobSpec.image, "dir/a.jpg");
+    EXPECT_EQ(jobSpec.marks, "dir/a.m.png");
+    EXPECT_EQ(jobSpec.cutout, "a-4.png");
+    EXPECT_EQ(jobSpec.background->picture, "dir/bg.jpg");
+    EXPECT_EQ(jobSpec.background->output, "a-on-bg.png");
+    EXPECT_EQ(jobSpec.opacity, kDefaultOpacity);
+    EXPECT_EQ(jobSpec.feather, kDefaultFeather);
+    EXPECT_EQ(jobSpec.at, Point{});
+    EXPECT_EQ(jobSpec.scale, 1.0);
+    EXPECT_FALSE(jobSpec.objectOpacity);
+    EXPECT_TRUE(jobSpec.NeedsSelection());
+    EXPECT_FALSE(jobSpec.NeedsRegions());
+    EXPECT_EQ(jobSpec.OutputFiles(), (Arguments{"a-4.png", "a-on-bg.png"}));
 }
 
 TEST(CutOptions, ResolveRefusesJobsThatCannotBeRight) {

@@ -58,14 +58,14 @@ BatchLine SplitLine(std::string_view line, int lineNumber) {
 
 struct Resolved {
     size_t job;
-    JobSpec spec;
+    JobSpec jobSpec;
 };
 
 // Refuses plans in which one file is written twice, or written by one job and read by another.
 std::string FindClash(const std::vector<PlannedJob>& jobs, const std::vector<Resolved>& specs) {
     std::map<std::string, size_t> writers;
     for (const Resolved& resolved : specs) {
-        for (const std::string& output : resolved.spec.OutputFiles()) {
+        for (const std::string& output : resolved.jobSpec.OutputFiles()) {
             const auto [place, added] = writers.emplace(ComparablePath(output), resolved.job);
             if (!added) {
                 return "jobs " + jobs[place->second].label + " and " + jobs[resolved.job].label +
@@ -74,9 +74,9 @@ std::string FindClash(const std::vector<PlannedJob>& jobs, const std::vector<Res
         }
     }
     for (const Resolved& resolved : specs) {
-        std::vector<std::string> inputs{resolved.spec.image};
-        if (!resolved.spec.marks.empty()) inputs.push_back(resolved.spec.marks);
-        if (resolved.spec.background) inputs.push_back(resolved.spec.background->picture);
+        std::vector<std::string> inputs{resolved.jobSpec.image};
+        if (!resolved.jobSpec.marks.empty()) inputs.push_back(resolved.jobSpec.marks);
+        if (resolved.jobSpec.background) inputs.push_back(resolved.jobSpec.background->picture);
         for (const std::string& input : inputs) {
             const auto writer = writers.find(ComparablePath(input));
             if (writer != writers.end() && writer->second != resolved.job) {
@@ -134,7 +134,7 @@ BatchPlan PlanBatch(const JobOptions& common, std::span<const BatchLine> lines,
             job.error = resolved.error;
         } else {
             job.arguments = ToArguments(options);
-            specs.push_back({plan.jobs.size(), resolved.spec});
+            specs.push_back({plan.jobs.size(), resolved.jobSpec});
         }
         plan.jobs.push_back(std::move(job));
     }
@@ -158,7 +158,7 @@ BatchPlan PlanPairs(std::span<const JobOptions> jobs) {
             return plan;
         }
         job.arguments = ToArguments(options);
-        specs.push_back({plan.jobs.size(), resolved.spec});
+        specs.push_back({plan.jobs.size(), resolved.jobSpec});
         plan.jobs.push_back(std::move(job));
     }
     plan.error = FindClash(plan.jobs, specs);

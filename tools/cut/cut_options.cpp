@@ -497,7 +497,7 @@ std::vector<std::string> JobSpec::OutputFiles() const {
 
 ResolvedJob ResolveJob(const JobOptions& options, int number) {
     ResolvedJob resolved;
-    JobSpec& spec = resolved.spec;
+    JobSpec& jobSpec = resolved.jobSpec;
     if (options.inputs.empty()) {
         resolved.error = "no image given";
         return resolved;
@@ -512,46 +512,48 @@ ResolvedJob ResolveJob(const JobOptions& options, int number) {
                          Quoted(*options.marks) + ")";
         return resolved;
     }
-    spec.number = options.jobNumber.value_or(number);
-    spec.image = options.inputs[0];
+    jobSpec.number = options.jobNumber.value_or(number);
+    jobSpec.image = options.inputs[0];
     auto expand = [&](const std::string& pattern) {
-        return ExpandPlaceholders(pattern, spec.image, spec.number);
+        return ExpandPlaceholders(pattern, jobSpec.image, jobSpec.number);
     };
-    if (options.inputs.size() == 2) spec.marks = options.inputs[1];
-    if (options.marks) spec.marks = expand(*options.marks);
-    spec.rects = options.rects;
-    spec.mask = expand(options.mask.value_or(""));
-    spec.cutout = expand(options.cutout.value_or(""));
-    spec.outlines = expand(options.outlines.value_or(""));
-    spec.regions = expand(options.regions.value_or(""));
-    spec.regionMap = expand(options.regionMap.value_or(""));
-    if (options.fill) spec.fill = FillRequest{options.fill->colour, expand(options.fill->output)};
-    if (options.blur) spec.blur = BlurRequest{options.blur->sigma, expand(options.blur->output)};
+    if (options.inputs.size() == 2) jobSpec.marks = options.inputs[1];
+    if (options.marks) jobSpec.marks = expand(*options.marks);
+    jobSpec.rects = options.rects;
+    jobSpec.mask = expand(options.mask.value_or(""));
+    jobSpec.cutout = expand(options.cutout.value_or(""));
+    jobSpec.outlines = expand(options.outlines.value_or(""));
+    jobSpec.regions = expand(options.regions.value_or(""));
+    jobSpec.regionMap = expand(options.regionMap.value_or(""));
+    if (options.fill)
+        jobSpec.fill = FillRequest{options.fill->colour, expand(options.fill->output)};
+    if (options.blur) jobSpec.blur = BlurRequest{options.blur->sigma, expand(options.blur->output)};
     if (options.background) {
-        spec.background = BackgroundRequest{expand(options.background->picture),
-                                            expand(options.background->output)};
+        jobSpec.background = BackgroundRequest{expand(options.background->picture),
+                                               expand(options.background->output)};
     }
-    spec.opacity = options.opacity.value_or(kDefaultOpacity);
-    spec.feather = options.feather.value_or(kDefaultFeather);
-    spec.at = options.at.value_or(Point{});
-    spec.scale = options.scale.value_or(1.0);
-    spec.objectOpacity = options.objectOpacity;
+    jobSpec.opacity = options.opacity.value_or(kDefaultOpacity);
+    jobSpec.feather = options.feather.value_or(kDefaultFeather);
+    jobSpec.at = options.at.value_or(Point{});
+    jobSpec.scale = options.scale.value_or(1.0);
+    jobSpec.objectOpacity = options.objectOpacity;
 
-    const std::vector<std::string> outputs = spec.OutputFiles();
+    const std::vector<std::string> outputs = jobSpec.OutputFiles();
     if (outputs.empty()) {
         resolved.error =
             "nothing to do: give at least one output (--mask, --cutout, --fill, --blur, "
             "--background, --outlines, --regions, --region-map)";
         return resolved;
     }
-    if (spec.NeedsMarks() && spec.marks.empty() && spec.rects.empty()) {
+    if (jobSpec.NeedsMarks() && jobSpec.marks.empty() && jobSpec.rects.empty()) {
         resolved.error = "no marks: give a marks image, or --fg-rect and --bg-rect rectangles";
         return resolved;
     }
-    std::map<std::string, std::string> inputsByPath{{ComparablePath(spec.image), spec.image}};
-    if (!spec.marks.empty()) inputsByPath.emplace(ComparablePath(spec.marks), spec.marks);
-    if (spec.background)
-        inputsByPath.emplace(ComparablePath(spec.background->picture), spec.background->picture);
+    std::map<std::string, std::string> inputsByPath{{ComparablePath(jobSpec.image), jobSpec.image}};
+    if (!jobSpec.marks.empty()) inputsByPath.emplace(ComparablePath(jobSpec.marks), jobSpec.marks);
+    if (jobSpec.background)
+        inputsByPath.emplace(ComparablePath(jobSpec.background->picture),
+                             jobSpec.background->picture);
     std::map<std::string, std::string> outputsByPath;
     for (const std::string& output : outputs) {
         const std::string key = ComparablePath(output);

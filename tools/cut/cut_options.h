@@ -157,7 +157,7 @@ struct JobSpec {
 };
 
 struct ResolvedJob {
-    JobSpec spec;
+    JobSpec jobSpec;
     std::string error;  // empty when the job is valid
 };
 

@@ -143,5 +143,5 @@ int main(int argc, char** argv) {
 
     const cut::ResolvedJob resolved = cut::ResolveJob(jobs.front(), 1);
     if (!resolved.error.empty()) return UsageError(resolved.error);
-    return cut::RunJob(resolved.spec, stderr);
+    return cut::RunJob(resolved.jobSpec, stderr);
 }
