@@ -16,10 +16,12 @@ export QT_QPA_PLATFORM=offscreen
 status=0
 for target in "${targets[@]}"; do
   scratch=$(mktemp -d)
+  corpus=tests/fuzz/corpus/$target
+  mkdir -p "$corpus"
   echo "== fuzzing $target for ${seconds}s"
   # New inputs go to the scratch folder; the committed corpus is only read.
   if ! "$build_dir/bin/${target}_fuzzer" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 \
-      -artifact_prefix="$build_dir/${target}-" "$scratch" "tests/fuzz/corpus/$target" 2>&1 | tail -n 25; then
+      -artifact_prefix="$build_dir/${target}-" "$scratch" "$corpus" 2>&1 | tail -n 25; then
     status=1
   fi
   rm -rf "$scratch"
