@@ -18,6 +18,7 @@
 #include <functional>
 #include <limits>
 #include <new>
+#include <optional>
 
 #include "ImageView.h"
 #include "imaging/background_effects.h"
@@ -792,47 +793,39 @@ void TForm1::Button2Click() {
     if (dialog.exec() == QDialog::Accepted) SetFillColour(dialog.selectedColor());
 }
 
-void TForm1::Button3Click() {
+void TForm1::RunBackgroundEffect(EffectFrame frame,
+                                 const std::function<void(imaging::ImageModel&)>& effect) {
     ImageView* view = ui->ImageEnView1;
     imaging::ImageModel& model = view->Model();
     const WorkingHint hint(ui->Label5);
     RunWithinMemory(model, ui->Label5, [&] {
+        std::optional<BusyCursor> busy;
+        if (frame.busyBeforeRestore) busy.emplace();
         RestoreLoadedPixels();
-        const BusyCursor busy;
+        if (!busy) busy.emplace();
         model.ShowSelection(false);
+        effect(model);
+        model.ShowSelection(frame.alwaysShowOutline || ui->CheckBox1->isChecked());
+        view->Update();
+    });
+}
+
+void TForm1::Button3Click() {
+    RunBackgroundEffect({}, [&](imaging::ImageModel& model) {
         imaging::FillBackground(model, uint8_t(ui->TrackBar2->value()),
                                 double(ui->TrackBar5->value()), RgbOf(FillColour()));
-        model.ShowSelection(ui->CheckBox1->isChecked());
-        view->Update();
     });
 }
 
 void TForm1::BtBlurClick() {
-    ImageView* view = ui->ImageEnView1;
-    imaging::ImageModel& model = view->Model();
-    const WorkingHint hint(ui->Label5);
-    RunWithinMemory(model, ui->Label5, [&] {
-        const BusyCursor busy;
-        RestoreLoadedPixels();
-        model.ShowSelection(false);
+    RunBackgroundEffect({.busyBeforeRestore = true}, [&](imaging::ImageModel& model) {
         imaging::BlurBackground(model, double(ui->TrackBar3->value()));
-        model.ShowSelection(ui->CheckBox1->isChecked());
-        view->Update();
     });
 }
 
 void TForm1::BtEraseClick() {
-    ImageView* view = ui->ImageEnView1;
-    imaging::ImageModel& model = view->Model();
-    const WorkingHint hint(ui->Label5);
-    RunWithinMemory(model, ui->Label5, [&] {
-        RestoreLoadedPixels();
-        const BusyCursor busy;
-        model.ShowSelection(false);
+    RunBackgroundEffect({.alwaysShowOutline = true}, [&](imaging::ImageModel& model) {
         imaging::RemoveBackground(model, double(ui->TrackBar6->value()));
-        // The outline shows after removing, whatever "显示选区" says.
-        model.ShowSelection(true);
-        view->Update();
     });
 }
 

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -13,6 +14,9 @@ class QApplication;
 class QLabel;
 class QStyle;
 class ImageView;
+namespace imaging {
+class ImageModel;
+}
 
 namespace Ui {
 class TForm1;
@@ -178,6 +182,15 @@ class TForm1 : public QWidget {
     bool EngineHoldsImage() const;
     // Copies LoadedPixels into the main view's bitmap (alpha and selection untouched).
     void RestoreLoadedPixels();
+    // How one background effect differs in the frame around it.
+    struct EffectFrame {
+        bool busyBeforeRestore = false;  // the blur's busy cursor comes first
+        bool alwaysShowOutline = false;  // removing shows the outline whatever "显示选区" says
+    };
+    // The frame of every effect on the main view: restore the opened pixels, hide the outline,
+    // run the effect on the background, show the outline again, refresh.
+    void RunBackgroundEffect(EffectFrame frame,
+                             const std::function<void(imaging::ImageModel&)>& effect);
     void SetFillColour(const QColor& colour);
     // LoadBackgroundFile after its checks, once the busy cursor shows.
     bool BuildComposite(const QString& fileName);
