@@ -51,25 +51,19 @@ int32_t RunWatershed(EngineState& state, const uint8_t* pixels, int32_t width, i
     ReserveLarge(state.RegionMap, count);
     state.RegionMap.resize(count);
 
-    // Buffers pass from step to step where they can: the gradient's storage holds the
-    // flooding's pixel states, the sorted pixels' storage the region graph's crossings.
-    std::vector<int32_t> spare;
     {
         std::vector<uint8_t> gradient;
         ReserveLarge(gradient, count);
         gradient.resize(count);
         ComputeGradient(pixels, width, height, gradient.data());
-        SortedLevels sorted = SortPixelsByLevel(gradient);
-        state.RegionCount =
-            FloodRegionIndices(sorted, width, height, state.RegionMap, std::move(gradient));
-        spare = std::move(sorted.pixels);
+        state.RegionCount = FloodGradient(gradient, width, height, state.RegionMap);
     }
 
     // The colours are converted on the fly, in raster order, instead of being kept per pixel:
     // the float sums see the same values in the same order.
     state.RegionTable = ComputeRegionStatsFromPixels(state.RegionMap, state.RegionCount, pixels);
     state.RegionNeighbours =
-        BuildRegionGraph(state.RegionMap, width, height, state.RegionCount, std::move(spare));
+        BuildRegionGraph(state.RegionMap, width, height, state.RegionCount);
     return 0;
 }
 

@@ -2,143 +2,450 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "large_buffers.h"
 
 namespace mirrask {
 
+// How the immersion is computed here. Taking the levels one after another over the whole image
+// visits the pixels in an order scattered over all of it, and nearly every visit waits for memory.
+// The result, though, is fixed by local facts alone:
+//
+// - When level v is flooded, exactly the pixels of lower levels are in regions. A pixel of level v
+//   with a lower neighbour is queued in the first distance step, and any other pixel of level v is
+//   queued in step d + 1 when it is d steps away from such pixels through pixels of level v: its
+//   distance is the breadth-first distance inside its plateau (4-connected pixels of one level).
+// - A pixel queued in step d joins the region of its first neighbour (left, right, above, below)
+//   that was in a region before step d: its first lower neighbour when d is 1, otherwise its first
+//   neighbour of the plateau at distance d - 1. So every pixel copies the region of one neighbour,
+//   its parent, which the plateau alone decides.
+// - A plateau with no lower neighbour at all is reached by no region and starts a new one; the new
+//   regions are numbered by level and, within a level, by the raster position of the plateau's
+//   first pixel.
+//
+// So the flooding is done in passes in raster order, each touching the image locally: mark every
+// pixel's equal neighbours and its first lower neighbour; give the pixels of the second step their
+// parent from their neighbours' marks; then, plateau by plateau, find the parents of the pixels
+// still without one by a breadth-first search from the second step, or number the plateau as a
+// new region; finally copy every pixel's region from its parent, following chains of parents that
+// lead ahead in raster order. The regions and their numbers are
+// exactly those of the level-by-level immersion.
+
 namespace {
 
-// The flooding keeps one state byte per pixel and writes each pixel's region index once, when the
-// pixel joins a region. The low bits hold the pixel's state; the high bits say which of its four
-// neighbours lie outside the image, so that no neighbour visit needs the pixel's coordinates. The
-// byte array is a quarter of the size of the region map, which matters: every level of the
-// immersion sweeps over it.
-//
-// The distance of a queued pixel from the regions is never stored. A pixel is queued at most once
-// per level, and the only question asked of a labelled pixel of the level in progress is whether
-// it was labelled in the current distance step (it then may not pass its label on yet): such
-// pixels are "fresh" until their step ends.
-enum State : uint8_t {
-    kNotReached = 0,  // level not reached yet
-    kMask = 1,        // pixel of the level in progress, not queued, no region
-    kQueued = 2,      // pixel of the level in progress, queued, no region yet
-    kLabelled = 3,    // in a region
-    kFresh = 4,       // in a region since the current distance step
+// One state byte per pixel. The low bits hold a code; the high bits say which neighbours have the
+// same level (never one outside the image), so that no plateau walk needs coordinates or levels.
+enum Code : uint8_t {
+    kInner = 0,  // no lower neighbour, parent not known yet
+    kParentLeft = 1,
+    kParentRight = 2,
+    kParentAbove = 3,
+    kParentBelow = 4,
+    kNewRegion = 5,  // in a plateau that starts a region; the region map holds its discovery number
+    kResolved = 6,   // the region map holds the region index
 };
-constexpr uint8_t kStateBits = 0x07;
-constexpr uint8_t kNoLeft = 0x10, kNoRight = 0x20, kNoAbove = 0x40, kNoBelow = 0x80;
-constexpr int32_t kQueueMarker = -99;
+constexpr uint8_t kCodeBits = 0x07;
+// In the plateau being worked on and not reached yet by its breadth-first search.
+constexpr uint8_t kPending = 0x08;
+constexpr uint8_t kSameLeft = 0x10, kSameRight = 0x20, kSameAbove = 0x40, kSameBelow = 0x80;
+constexpr uint8_t kSameAny = kSameLeft | kSameRight | kSameAbove | kSameBelow;
+// A level no pixel has: stands for a neighbour outside the image.
+constexpr int kOutside = 256;
 
-// How many queue places ahead the memory of a pixel is requested.
-constexpr size_t kPrefetchDistance = 12;
-
-// Asks for the cache lines of p and of the pixels above and below it; only a hint. Always inlined:
-// a separate function holding nothing but prefetches counts as free of effects, and its calls are
-// dropped.
-template <typename T>
-[[gnu::always_inline]] inline void PrefetchRows(std::span<T> data, int32_t p, int32_t width) {
-    const size_t at = static_cast<size_t>(p);
-    __builtin_prefetch(data.data() + at);
-    if (at >= static_cast<size_t>(width)) __builtin_prefetch(data.data() + (at - width));
-    if (at + width < data.size()) __builtin_prefetch(data.data() + (at + width));
+uint8_t WithCode(uint8_t state, uint8_t code) {
+    return static_cast<uint8_t>((state & ~kCodeBits) | code);
 }
 
-bool IsLabelled(uint8_t state) {
-    return (state & kStateBits) == kLabelled;
+// The state of a pixel of level v from its neighbours' levels (kOutside where there is none):
+// which neighbours are equal, and the first lower one in the order left, right, above, below.
+[[gnu::always_inline]] inline uint8_t Classify(int v, int left, int right, int above, int below) {
+    const int code = left < v    ? kParentLeft
+                     : right < v ? kParentRight
+                     : above < v ? kParentAbove
+                     : below < v ? kParentBelow
+                                 : kInner;
+    return static_cast<uint8_t>(code | (left == v ? kSameLeft : 0) | (right == v ? kSameRight : 0) |
+                                (above == v ? kSameAbove : 0) | (below == v ? kSameBelow : 0));
 }
 
-// Mask pixels, queued or not; a queued pixel always gets a region before the new regions of its
-// level are formed, so in that phase only unqueued ones occur.
-bool WithoutRegion(uint8_t state) {
-    const uint8_t s = state & kStateBits;
-    return s == kMask || s == kQueued;
+void ClassifyRow(const uint8_t* above, const uint8_t* row, const uint8_t* below, int32_t width,
+                 uint8_t* state) {
+    const auto at = [](const uint8_t* levels, int32_t x) {
+        return levels != nullptr ? int{levels[x]} : kOutside;
+    };
+    const auto edge = [&](int32_t x) {
+        state[x] = Classify(row[x], x > 0 ? row[x - 1] : kOutside,
+                            x + 1 < width ? row[x + 1] : kOutside, at(above, x), at(below, x));
+    };
+    edge(0);
+    int32_t x = 1;
+    if (above != nullptr && below != nullptr) {
+#if defined(__SSE2__)
+        // Sixteen pixels at a time, the same selections on byte lanes.
+        const __m128i codeLeft = _mm_set1_epi8(kParentLeft),
+                      codeRight = _mm_set1_epi8(kParentRight);
+        const __m128i codeAbove = _mm_set1_epi8(kParentAbove);
+        const __m128i codeBelow = _mm_set1_epi8(kParentBelow);
+        const __m128i sameLeft = _mm_set1_epi8(kSameLeft), sameRight = _mm_set1_epi8(kSameRight);
+        const __m128i sameAbove = _mm_set1_epi8(kSameAbove);
+        const __m128i sameBelow = _mm_set1_epi8(static_cast<char>(kSameBelow));
+        const auto load = [](const uint8_t* p) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        };
+        // All ones where n >= v (unsigned).
+        const auto notLower = [](__m128i n, __m128i v) {
+            return _mm_cmpeq_epi8(_mm_max_epu8(n, v), n);
+        };
+        for (; x + 16 < width; x += 16) {
+            const __m128i v = load(row + x);
+            const __m128i l = load(row + x - 1), r = load(row + x + 1);
+            const __m128i a = load(above + x), b = load(below + x);
+            __m128i code = _mm_andnot_si128(notLower(b, v), codeBelow);
+            __m128i keep = notLower(a, v);
+            code = _mm_or_si128(_mm_and_si128(keep, code), _mm_andnot_si128(keep, codeAbove));
+            keep = notLower(r, v);
+            code = _mm_or_si128(_mm_and_si128(keep, code), _mm_andnot_si128(keep, codeRight));
+            keep = notLower(l, v);
+            code = _mm_or_si128(_mm_and_si128(keep, code), _mm_andnot_si128(keep, codeLeft));
+            const __m128i same =
+                _mm_or_si128(_mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(l, v), sameLeft),
+                                          _mm_and_si128(_mm_cmpeq_epi8(r, v), sameRight)),
+                             _mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(a, v), sameAbove),
+                                          _mm_and_si128(_mm_cmpeq_epi8(b, v), sameBelow)));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(state + x), _mm_or_si128(code, same));
+        }
+#endif
+        for (; x + 1 < width; ++x)
+            state[x] = Classify(row[x], row[x - 1], row[x + 1], above[x], below[x]);
+    } else {
+        for (; x + 1 < width; ++x)
+            edge(x);
+    }
+    if (width > 1) edge(width - 1);
 }
 
-class PixelStates {
+// The state of a pixel after the second distance step is known: a pixel without a lower
+// neighbour but with a neighbour of its level that has one is two steps from the regions, and its
+// parent is the first such neighbour. Takes the states of the pixel and its four neighbours before
+// this step (0 for a neighbour outside the image).
+[[gnu::always_inline]] inline uint8_t SecondStep(uint8_t s, uint8_t left, uint8_t right,
+                                                 uint8_t above, uint8_t below) {
+    if ((s & kCodeBits) != kInner) return s;
+    const auto near = [&](uint8_t same, uint8_t neighbour) {
+        return (s & same) != 0 && (neighbour & kCodeBits) != kInner;
+    };
+    const int code = near(kSameLeft, left)     ? kParentLeft
+                     : near(kSameRight, right) ? kParentRight
+                     : near(kSameAbove, above) ? kParentAbove
+                     : near(kSameBelow, below) ? kParentBelow
+                                               : kInner;
+    return static_cast<uint8_t>(s | code);
+}
+
+// SecondStep for a row, from the states before the step (above or below null at the image's
+// edge) into out.
+void SecondStepRow(const uint8_t* above, const uint8_t* row, const uint8_t* below, int32_t width,
+                   uint8_t* out) {
+    const auto edge = [&](int32_t x) {
+        out[x] = SecondStep(row[x], x > 0 ? row[x - 1] : 0, x + 1 < width ? row[x + 1] : 0,
+                            above != nullptr ? above[x] : 0, below != nullptr ? below[x] : 0);
+    };
+    edge(0);
+    int32_t x = 1;
+    if (above != nullptr && below != nullptr) {
+#if defined(__SSE2__)
+        const __m128i codeBits = _mm_set1_epi8(kCodeBits), zero = _mm_setzero_si128();
+        const auto load = [](const uint8_t* p) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        };
+        // All ones where s has the neighbour's same-level bit and the neighbour a lower one.
+        const auto near = [&](__m128i s, uint8_t same, __m128i neighbour) {
+            const __m128i hasSame =
+                _mm_cmpeq_epi8(_mm_and_si128(s, _mm_set1_epi8(static_cast<char>(same))), zero);
+            const __m128i inner = _mm_cmpeq_epi8(_mm_and_si128(neighbour, codeBits), zero);
+            return _mm_andnot_si128(_mm_or_si128(hasSame, inner), _mm_set1_epi8(-1));
+        };
+        const auto choose = [](__m128i take, int value, __m128i otherwise) {
+            return _mm_or_si128(_mm_and_si128(take, _mm_set1_epi8(static_cast<char>(value))),
+                                _mm_andnot_si128(take, otherwise));
+        };
+        for (; x + 16 < width; x += 16) {
+            const __m128i s = load(row + x);
+            __m128i code = choose(near(s, kSameBelow, load(below + x)), kParentBelow, zero);
+            code = choose(near(s, kSameAbove, load(above + x)), kParentAbove, code);
+            code = choose(near(s, kSameRight, load(row + x + 1)), kParentRight, code);
+            code = choose(near(s, kSameLeft, load(row + x - 1)), kParentLeft, code);
+            const __m128i inner = _mm_cmpeq_epi8(_mm_and_si128(s, codeBits), zero);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x),
+                             _mm_or_si128(s, _mm_and_si128(inner, code)));
+        }
+#endif
+        for (; x + 1 < width; ++x)
+            out[x] = SecondStep(row[x], row[x - 1], row[x + 1], above[x], below[x]);
+    } else {
+        for (; x + 1 < width; ++x)
+            edge(x);
+    }
+    if (width > 1) edge(width - 1);
+}
+
+class Flooding {
   public:
-    PixelStates(int32_t width, int32_t height, std::vector<uint8_t> storage)
-        : width_(width), states_(std::move(storage)) {
-        const size_t count = static_cast<size_t>(width) * height;
-        ReserveLarge(states_, count);
-        states_.assign(count, kNotReached);
-        uint8_t* s = states_.data();
-        for (int32_t y = 0; y < height; ++y, s += width) {
-            s[0] |= kNoLeft;
-            s[width - 1] |= kNoRight;
-        }
-        const size_t last = static_cast<size_t>(height - 1) * width;
-        for (int32_t x = 0; x < width; ++x) {
-            states_[x] |= kNoAbove;
-            states_[last + x] |= kNoBelow;
-        }
-    }
+    Flooding(std::span<const uint8_t> gradient, int32_t width, int32_t height,
+             std::span<int32_t> regionMap)
+        : gradient_(gradient), width_(width), height_(height), regionMap_(regionMap) {}
 
-    [[gnu::always_inline]] void Prefetch(int32_t p) const {
-        PrefetchRows(std::span<const uint8_t>(states_), p, width_);
-    }
-    uint8_t StateOf(int32_t p) const { return states_[p] & kStateBits; }
-    // True when all four neighbours of p lie inside the image.
-    bool Interior(int32_t p) const { return (states_[p] & ~kStateBits) == 0; }
-    uint8_t* Data() { return states_.data(); }
-    void Set(int32_t p, State state) {
-        states_[p] = static_cast<uint8_t>((states_[p] & ~kStateBits) | state);
-    }
-
-    // Visits the neighbours of p inside the image in the order left, right, above, below, until
-    // visit returns true.
-    template <typename Visit>
-    void ForEachNeighbour(int32_t p, Visit&& visit) const {
-        const uint8_t outside = states_[p];
-        if (!(outside & kNoLeft) && visit(p - 1)) return;
-        if (!(outside & kNoRight) && visit(p + 1)) return;
-        if (!(outside & kNoAbove) && visit(p - width_)) return;
-        if (!(outside & kNoBelow)) visit(p + width_);
+    int32_t Run() {
+        ClassifyPixels();
+        MarkSecondStep();
+        FindParents();
+        NumberNewRegions();
+        CopyRegions();
+        return static_cast<int32_t>(newRegionLevels_.size());
     }
 
   private:
+    void ClassifyPixels() {
+        ReserveLarge(state_, regionMap_.size());
+        state_.resize(regionMap_.size());
+        const size_t w = static_cast<size_t>(width_);
+        for (int32_t y = 0; y < height_; ++y) {
+            const uint8_t* row = gradient_.data() + y * w;
+            ClassifyRow(y > 0 ? row - w : nullptr, row, y + 1 < height_ ? row + w : nullptr, width_,
+                        state_.data() + y * w);
+        }
+    }
+
+    // Rows are written back one row late, so that every pixel sees its neighbours' states from
+    // before this step.
+    void MarkSecondStep() {
+        const size_t w = static_cast<size_t>(width_);
+        std::vector<uint8_t> rows(2 * w);
+        for (int32_t y = 0; y < height_; ++y) {
+            const uint8_t* row = state_.data() + y * w;
+            SecondStepRow(y > 0 ? row - w : nullptr, row, y + 1 < height_ ? row + w : nullptr,
+                          width_, rows.data() + (y & 1) * w);
+            if (y > 0) std::copy_n(rows.data() + ((y - 1) & 1) * w, w, state_.data() + (y - 1) * w);
+        }
+        std::copy_n(rows.data() + ((height_ - 1) & 1) * w, w, state_.data() + (height_ - 1) * w);
+    }
+
+    // Every pixel without a lower neighbour gets its parent, or its plateau a discovery number.
+    void FindParents() {
+        const int32_t count = static_cast<int32_t>(state_.size());
+        const uint8_t* const state = state_.data();
+        int32_t p = 0;
+#if defined(__SSE2__)
+        // Most pixels have a lower neighbour, and the others mostly come in plateaus found from
+        // their first pixel: look for inner pixels sixteen at a time.
+        const __m128i codeBits = _mm_set1_epi8(kCodeBits);
+        for (; p + 16 <= count; p += 16) {
+            const __m128i codes = _mm_and_si128(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(state + p)), codeBits);
+            unsigned inner = static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_cmpeq_epi8(codes, _mm_setzero_si128())));
+            while (inner != 0) {
+                const int32_t q = p + __builtin_ctz(inner);
+                inner &= inner - 1;
+                if ((state[q] & kCodeBits) == kInner) StartFrom(q);  // maybe done by a walk since
+            }
+        }
+#endif
+        for (; p < count; ++p) {
+            if ((state[p] & kCodeBits) == kInner) StartFrom(p);
+        }
+    }
+
+    void StartFrom(int32_t p) {
+        if ((state_[p] & kSameAny) == 0) {  // a plateau of one pixel, a local minimum
+            regionMap_[p] = static_cast<int32_t>(newRegionLevels_.size());
+            newRegionLevels_.push_back(gradient_[p]);
+            state_[p] = WithCode(state_[p], kNewRegion);
+            return;
+        }
+        WalkPlateau(p);
+    }
+
+    // The neighbour of p in each direction where it has p's level; p itself where not. The walks
+    // below take all four without branching on the image: p itself is never pending when asked.
+    [[gnu::always_inline]] std::array<int32_t, 4> SameOrSelf(int32_t p, uint8_t s) const {
+        return {s & kSameLeft ? p - 1 : p, s & kSameRight ? p + 1 : p,
+                s & kSameAbove ? p - width_ : p, s & kSameBelow ? p + width_ : p};
+    }
+
+    // Grows list so that at least size + extra items fit, and returns its storage.
+    static int32_t* Room(std::vector<int32_t>& list, size_t size, size_t extra) {
+        if (list.size() < size + extra) list.resize(2 * (size + extra));
+        return list.data();
+    }
+
+    void WalkPlateau(int32_t first) {
+        uint8_t* const state = state_.data();
+        // Gather the pixels of the plateau still without a parent: all at least three steps
+        // from the regions, or the whole plateau if no region reaches it.
+        int32_t* members = Room(members_, 0, 1);
+        size_t memberCount = 1;
+        members[0] = first;
+        state[first] |= kPending;
+        for (size_t k = 0; k < memberCount; ++k) {
+            members = Room(members_, memberCount, 4);
+            const int32_t p = members[k];
+            for (const int32_t q : SameOrSelf(p, state[p])) {
+                const bool added = (state[q] & (kCodeBits | kPending)) == kInner;
+                state[q] |= added ? kPending : 0;
+                members[memberCount] = q;
+                memberCount += added;
+            }
+        }
+        // Those next to a pixel of the second step form the third; their parent is the first
+        // such neighbour.
+        int32_t* step = Room(step_, 0, memberCount);
+        size_t stepCount = 0;
+        for (size_t k = 0; k < memberCount; ++k) {
+            const int32_t p = members[k];
+            const uint8_t s = state[p];
+            const auto around = SameOrSelf(p, s);
+            uint8_t code = kInner;
+            for (int d = 3; d >= 0; --d) {
+                // Members stay pending here, so only pixels of the second step count.
+                const uint8_t c = state[around[d]] & (kCodeBits | kPending);
+                code = c != kInner && c < kPending ? static_cast<uint8_t>(kParentLeft + d) : code;
+            }
+            state[p] = static_cast<uint8_t>(s | code);
+            step[stepCount] = p;
+            stepCount += code != kInner;
+        }
+        for (size_t k = 0; k < stepCount; ++k)
+            state[step[k]] &= ~kPending;
+        if (stepCount == 0) {  // reached by no region: a new one
+            const int32_t number = static_cast<int32_t>(newRegionLevels_.size());
+            newRegionLevels_.push_back(gradient_[first]);
+            for (size_t k = 0; k < memberCount; ++k) {
+                regionMap_[members[k]] = number;
+                state[members[k]] = WithCode(state[members[k]] & ~kPending, kNewRegion);
+            }
+            return;
+        }
+        // Breadth-first, one distance step at a time. A pixel reached in the next step takes as
+        // parent the first (in neighbour order) of its neighbours in the current step; it stays
+        // pending until its step begins, so that later neighbours of this step can still win.
+        int32_t* next = Room(nextStep_, 0, memberCount);
+        static constexpr uint8_t kToward[4] = {kParentRight, kParentLeft, kParentBelow,
+                                               kParentAbove};
+        while (stepCount != 0) {
+            size_t nextCount = 0;
+            for (size_t k = 0; k < stepCount; ++k) {
+                const int32_t p = step[k];
+                const auto around = SameOrSelf(p, state[p]);
+                for (int d = 0; d < 4; ++d) {
+                    const int32_t q = around[d];
+                    const uint8_t s = state[q];
+                    const uint8_t code = s & kCodeBits;
+                    const bool pending = s & kPending;
+                    // An inner code (0) counts as the highest; the lowest wins.
+                    const uint8_t better = static_cast<uint8_t>(
+                        std::min<uint8_t>(static_cast<uint8_t>(code - 1), kToward[d] - 1) + 1);
+                    state[q] = pending ? WithCode(s, better) : s;
+                    next[nextCount] = q;
+                    nextCount += pending && code == kInner;
+                }
+            }
+            for (size_t k = 0; k < nextCount; ++k)
+                state[next[k]] &= ~kPending;
+            std::swap(step, next);
+            stepCount = nextCount;
+        }
+    }
+
+    // New regions are numbered by level, then in order of discovery (the raster order of their
+    // first pixels).
+    void NumberNewRegions() {
+        std::array<int32_t, 256> start{};
+        for (const uint8_t level : newRegionLevels_)
+            ++start[level];
+        int32_t sum = 0;
+        for (int32_t& s : start) {
+            const int32_t n = s;
+            s = sum;
+            sum += n;
+        }
+        regionOfNew_.resize(newRegionLevels_.size());
+        for (size_t k = 0; k < newRegionLevels_.size(); ++k)
+            regionOfNew_[k] = start[newRegionLevels_[k]]++;
+    }
+
+    int32_t ParentOf(int32_t p, uint8_t code) const {
+        switch (code) {
+            case kParentLeft:
+                return p - 1;
+            case kParentRight:
+                return p + 1;
+            case kParentAbove:
+                return p - width_;
+            default:
+                return p + width_;
+        }
+    }
+
+    // Every pixel copies the region of its parent. In raster order the parent to the left or
+    // above is done already; a parent to the right or below may lead along a chain of parents
+    // ahead, which is resolved at once and marked.
+    void CopyRegions() {
+        const int32_t count = static_cast<int32_t>(state_.size());
+        int32_t* const region = regionMap_.data();
+        uint8_t* const state = state_.data();
+        // Where a pixel that needs no chain finds its region: the parent to the left or above,
+        // or itself (a new region's discovery number, or a region resolved ahead).
+        const std::array<int32_t, 8> source = {0, -1, 0, -width_, 0, 0, 0, 0};
+        for (int32_t p = 0; p < count; ++p) {
+            const uint8_t code = state[p] & kCodeBits;
+            if (code == kParentRight || code == kParentBelow) {
+                ResolveChain(p, code);
+                continue;
+            }
+            const int32_t value = region[p + source[code]];
+            const bool isNew = code == kNewRegion;
+            const int32_t renumbered = regionOfNew_[isNew ? value : 0];
+            region[p] = isNew ? renumbered : value;
+        }
+    }
+
+    void ResolveChain(int32_t p, uint8_t code) {
+        int32_t* const region = regionMap_.data();
+        uint8_t* const state = state_.data();
+        chain_.clear();
+        int32_t q = p;
+        uint8_t c = code;
+        while (true) {
+            chain_.push_back(q);
+            q = ParentOf(q, c);
+            if (q < p) break;  // done in raster order
+            c = state[q] & kCodeBits;
+            if (c == kResolved) break;
+            if (c == kNewRegion) {
+                region[q] = regionOfNew_[region[q]];
+                state[q] = WithCode(state[q], kResolved);
+                break;
+            }
+        }
+        const int32_t index = region[q];
+        for (const int32_t r : chain_) {
+            region[r] = index;
+            state[r] = WithCode(state[r], kResolved);
+        }
+    }
+
+    std::span<const uint8_t> gradient_;
     int32_t width_;
-    std::vector<uint8_t> states_;
-};
-
-// First-in first-out queue of pixel indices. It is emptied explicitly after every phase, and until
-// then the items taken stay readable, so that the pixels of a finished distance step can be
-// visited again.
-class FloodQueue {
-  public:
-    explicit FloodQueue(size_t capacity) {
-        ReserveLarge(items_, capacity);
-        items_.resize(capacity);
-    }
-    // Makes room for count more items.
-    void MakeRoom(size_t count) {
-        if (tail_ + count > items_.size())
-            items_.resize(std::max(2 * items_.size(), tail_ + count));
-    }
-    void Push(int32_t value) {
-        MakeRoom(1);
-        items_[tail_++] = value;
-    }
-    // Appends value only if keep, without a branch on keep; needs room for one more item.
-    void PushIf(int32_t value, bool keep) {
-        items_[tail_] = value;
-        tail_ += keep;
-    }
-    bool Empty() const { return head_ == tail_; }
-    int32_t Pop() { return items_[head_++]; }
-    size_t Position() const { return head_; }
-    int32_t At(size_t position) const { return items_[position]; }
-    // The item that will be taken distance places after the next one, or a marker if there is
-    // none yet.
-    int32_t Ahead(size_t distance) const {
-        const size_t position = head_ + distance;
-        return position < tail_ ? items_[position] : kQueueMarker;
-    }
-    void Clear() { head_ = tail_ = 0; }
-
-  private:
-    std::vector<int32_t> items_;  // items_[head_ .. tail_ - 1] are queued
-    size_t head_ = 0;
-    size_t tail_ = 0;
+    int32_t height_;
+    std::span<int32_t> regionMap_;
+    std::vector<uint8_t> state_;
+    std::vector<uint8_t> newRegionLevels_;  // level of every new region, in order of discovery
+    std::vector<int32_t> regionOfNew_;      // its region index
+    std::vector<int32_t> members_, step_, nextStep_, chain_;
 };
 
 }  // namespace
@@ -162,128 +469,20 @@ SortedLevels SortPixelsByLevel(std::span<const uint8_t> gradient) {
     return sorted;
 }
 
-int32_t FloodRegionIndices(const SortedLevels& sorted, int32_t width, int32_t height,
-                           std::span<int32_t> regionMap, std::vector<uint8_t> scratch) {
+int32_t FloodGradient(std::span<const uint8_t> gradient, int32_t width, int32_t height,
+                      std::span<int32_t> regionMap) {
     if (regionMap.empty()) return 0;
-    PixelStates states(width, height, std::move(scratch));
-    // Room for the largest level: the queue never holds more than one level's pixels, plus one
-    // marker per distance step.
-    int32_t largestLevel = 0;
-    for (int level = 0; level < 256; ++level)
-        largestLevel = std::max(largestLevel, sorted.offsets[level + 1] - sorted.offsets[level]);
-    FloodQueue queue(static_cast<size_t>(largestLevel) + 64);
-    int32_t regionCount = 0;
-    uint8_t* const state = states.Data();
+    return Flooding(gradient, width, height, regionMap).Run();
+}
 
+int32_t FloodRegionIndices(const SortedLevels& sorted, int32_t width, int32_t height,
+                           std::span<int32_t> regionMap) {
+    std::vector<uint8_t> gradient = MakeLarge<uint8_t>(regionMap.size());
     for (int level = 0; level < 256; ++level) {
-        const int32_t* first = sorted.pixels.data() + sorted.offsets[level];
-        const int32_t* last = sorted.pixels.data() + sorted.offsets[level + 1];
-        if (first == last) continue;
-
-        // Mask the level; pixels next to an existing region are queued for the first step.
-        // Interior pixels take a path without branches on the neighbours' states, which no
-        // branch predictor could learn.
-        for (const int32_t* it = first; it != last; ++it) {
-            const int32_t p = *it;
-            if (states.Interior(p)) {
-                const bool nextToRegion = IsLabelled(state[p - 1]) | IsLabelled(state[p + 1]) |
-                                          IsLabelled(state[p - width]) |
-                                          IsLabelled(state[p + width]);
-                state[p] = static_cast<uint8_t>(kMask + nextToRegion);  // kQueued if next to one
-                queue.MakeRoom(1);
-                queue.PushIf(p, nextToRegion);
-                continue;
-            }
-            states.Set(p, kMask);
-            states.ForEachNeighbour(p, [&](int32_t q) {
-                if (states.StateOf(q) != kLabelled) return false;
-                states.Set(p, kQueued);
-                queue.Push(p);
-                return true;
-            });
-        }
-
-        // Grow the existing regions into the level, one distance step at a time: a pixel joins
-        // the region of its first neighbour that was in a region before the current step.
-        size_t stepStart = 0;
-        const auto endStep = [&](size_t stepEnd) {
-            for (size_t k = stepStart; k < stepEnd; ++k) {
-                const int32_t p = queue.At(k);
-                if (p != kQueueMarker && states.StateOf(p) == kFresh) states.Set(p, kLabelled);
-            }
-            stepStart = stepEnd;
-        };
-        queue.Push(kQueueMarker);
-        while (true) {
-            int32_t p = queue.Pop();
-            if (p == kQueueMarker) {
-                endStep(queue.Position());
-                if (queue.Empty()) break;
-                queue.Push(kQueueMarker);
-                p = queue.Pop();
-            }
-            // The pixels a few places ahead will need their neighbours' region indices.
-            if (const int32_t ahead = queue.Ahead(kPrefetchDistance); ahead >= 0) {
-                states.Prefetch(ahead);
-                PrefetchRows(regionMap, ahead, width);
-            }
-            if (states.Interior(p)) {
-                queue.MakeRoom(4);
-                const int32_t neighbours[4] = {p - 1, p + 1, p - width, p + width};
-                int32_t source = p;  // the neighbour whose region p joins
-                for (const int32_t q : neighbours) {
-                    const uint8_t s = state[q];
-                    source = IsLabelled(s) && source == p ? q : source;
-                    const bool mask = (s & kStateBits) == kMask;
-                    state[q] = static_cast<uint8_t>(s + mask);  // kMask becomes kQueued
-                    queue.PushIf(q, mask);
-                }
-                if (source != p) {
-                    regionMap[p] = regionMap[source];
-                    states.Set(p, kFresh);
-                }
-                continue;
-            }
-            bool joined = false;
-            states.ForEachNeighbour(p, [&](int32_t q) {
-                const uint8_t state = states.StateOf(q);
-                if (state == kLabelled) {
-                    if (!joined) {
-                        regionMap[p] = regionMap[q];
-                        joined = true;
-                    }
-                } else if (state == kMask) {
-                    states.Set(q, kQueued);
-                    queue.Push(q);
-                }
-                return false;
-            });
-            if (joined) states.Set(p, kFresh);
-        }
-        queue.Clear();
-
-        // Pixels no region reached start new regions, one per connected group.
-        for (const int32_t* it = first; it != last; ++it) {
-            const int32_t p = *it;
-            if (!WithoutRegion(states.StateOf(p))) continue;
-            const int32_t region = regionCount++;
-            regionMap[p] = region;
-            states.Set(p, kLabelled);
-            queue.Push(p);
-            while (!queue.Empty()) {
-                states.ForEachNeighbour(queue.Pop(), [&](int32_t q) {
-                    if (WithoutRegion(states.StateOf(q))) {
-                        regionMap[q] = region;
-                        states.Set(q, kLabelled);
-                        queue.Push(q);
-                    }
-                    return false;
-                });
-            }
-            queue.Clear();
-        }
+        for (int32_t k = sorted.offsets[level]; k < sorted.offsets[level + 1]; ++k)
+            gradient[sorted.pixels[k]] = static_cast<uint8_t>(level);
     }
-    return regionCount;
+    return FloodGradient(gradient, width, height, regionMap);
 }
 
 int32_t FloodRegions(const SortedLevels& sorted, int32_t width, int32_t height,

@@ -1,11 +1,11 @@
 // Watershed flooding of the gradient image into regions.
 //
-// The pixels are sorted by level (a stable counting sort: within a level, raster order); the image
-// is then immersed level by level from 0 to 255. Pixels of a level join the regions they touch, in
-// order of their distance from them through pixels of the same level (first-in first-out queue
-// with distance steps); pixels no region reaches start new regions, one per 4-connected group.
-// There are no watershed lines: a pixel that several regions reach joins the first of them in the
-// neighbour order left, right, above, below. Every region is 4-connected.
+// The image is immersed level by level from 0 to 255. Pixels of a level join the regions they
+// touch, in order of their distance from them through pixels of the same level (first-in
+// first-out queue with distance steps); pixels no region reaches start new regions, one per
+// 4-connected group, numbered by level and then by the raster position of the group's first
+// pixel. There are no watershed lines: a pixel that several regions reach joins the first of them
+// in the neighbour order left, right, above, below. Every region is 4-connected.
 #ifndef MIRRASK_FLOODING_H
 #define MIRRASK_FLOODING_H
 
@@ -25,16 +25,19 @@ struct SortedLevels {
 
 SortedLevels SortPixelsByLevel(std::span<const uint8_t> gradient);
 
-// Labels every pixel of labels (pixel count = width * height elements) with a region label from 1
-// upwards, numbered in order of creation, and returns the number of regions.
+// Floods the gradient image (width * height levels) and writes every pixel's region index, from 0
+// in order of creation, into regionMap (same size; its prior contents do not matter). Returns the
+// number of regions.
+int32_t FloodGradient(std::span<const uint8_t> gradient, int32_t width, int32_t height,
+                      std::span<int32_t> regionMap);
+
+// The same flooding from the pixels sorted by level.
+int32_t FloodRegionIndices(const SortedLevels& sorted, int32_t width, int32_t height,
+                           std::span<int32_t> regionMap);
+
+// The same with region labels from 1 upwards (index + 1).
 int32_t FloodRegions(const SortedLevels& sorted, int32_t width, int32_t height,
                      std::span<int32_t> labels);
-
-// The same flooding, writing region indices from 0 (label - 1) into regionMap, whose prior contents
-// do not matter. Returns the number of regions. The storage of scratch, if any, is reused for the
-// flooding's one byte of work per pixel.
-int32_t FloodRegionIndices(const SortedLevels& sorted, int32_t width, int32_t height,
-                           std::span<int32_t> regionMap, std::vector<uint8_t> scratch = {});
 
 }  // namespace mirrask
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+#include <deque>
 #include <map>
 #include <queue>
 #include <random>
@@ -138,6 +140,118 @@ TEST(FloodRegions, RandomGradientsGiveConnectedRegionsNumberedWithoutGaps) {
         // The raster-first pixel of the lowest level present is in region 1.
         const auto lowest = std::min_element(gradient.begin(), gradient.end()) - gradient.begin();
         EXPECT_EQ(flooded.labels[lowest], 1);
+    }
+}
+
+// The immersion written the plain way: level by level over the whole image, a first-in first-out
+// queue with distance steps, labels from 1.
+std::vector<int32_t> PlainImmersion(const std::vector<uint8_t>& gradient, int w, int h) {
+    constexpr int32_t kInit = -2, kMask = -1, kMarker = -99;
+    const int n = w * h;
+    std::vector<int32_t> label(n, kInit), distance(n, 0);
+    std::deque<int32_t> queue;
+    const auto neighbours = [&](int p) {
+        std::vector<int> result;
+        const int x = p % w, y = p / w;
+        if (x > 0) result.push_back(p - 1);
+        if (x < w - 1) result.push_back(p + 1);
+        if (y > 0) result.push_back(p - w);
+        if (y < h - 1) result.push_back(p + w);
+        return result;
+    };
+    int32_t next = 0;
+    for (int level = 0; level < 256; ++level) {
+        std::vector<int> pixels;
+        for (int p = 0; p < n; ++p) {
+            if (gradient[p] == level) pixels.push_back(p);
+        }
+        for (const int p : pixels) {
+            label[p] = kMask;
+            for (const int q : neighbours(p)) {
+                if (label[q] >= 1) {
+                    distance[p] = 1;
+                    queue.push_back(p);
+                    break;
+                }
+            }
+        }
+        int32_t current = 1;
+        queue.push_back(kMarker);
+        while (true) {
+            int32_t p = queue.front();
+            queue.pop_front();
+            if (p == kMarker) {
+                if (queue.empty()) break;
+                queue.push_back(kMarker);
+                ++current;
+                p = queue.front();
+                queue.pop_front();
+            }
+            for (const int q : neighbours(p)) {
+                if (distance[q] < current && label[q] >= 1) {
+                    if (label[p] == kMask) label[p] = label[q];
+                } else if (label[q] == kMask && distance[q] == 0) {
+                    distance[q] = current + 1;
+                    queue.push_back(q);
+                }
+            }
+        }
+        for (const int p : pixels) {
+            distance[p] = 0;
+            if (label[p] != kMask) continue;
+            label[p] = ++next;
+            queue.push_back(p);
+            while (!queue.empty()) {
+                const int32_t r = queue.front();
+                queue.pop_front();
+                for (const int q : neighbours(r)) {
+                    if (label[q] == kMask) {
+                        label[q] = next;
+                        queue.push_back(q);
+                    }
+                }
+            }
+        }
+    }
+    return label;
+}
+
+TEST(FloodRegions, SameLabelsAsThePlainImmersion) {
+    std::mt19937 random(777);
+    for (int trial = 0; trial < 300; ++trial) {
+        const int w = 1 + static_cast<int>(random() % 40);
+        const int h = 1 + static_cast<int>(random() % 40);
+        std::vector<uint8_t> gradient(static_cast<size_t>(w) * h);
+        switch (trial % 3) {
+            case 0: {  // few levels: wide plateaus, ties between regions
+                const int levelsUsed = 1 + static_cast<int>(random() % 4);
+                for (auto& level : gradient)
+                    level = static_cast<uint8_t>(random() % levelsUsed * 60);
+                break;
+            }
+            case 1: {  // slopes and ridges: long chains of parents in every direction
+                const int cx = static_cast<int>(random() % w), cy = static_cast<int>(random() % h);
+                for (int y = 0; y < h; ++y) {
+                    for (int x = 0; x < w; ++x) {
+                        const int ring = (std::abs(x - cx) + std::abs(y - cy)) / 3;
+                        gradient[y * w + x] =
+                            static_cast<uint8_t>((ring * 7 + (random() % 3 == 0)) % 256);
+                    }
+                }
+                break;
+            }
+            default:  // all levels
+                for (auto& level : gradient)
+                    level = static_cast<uint8_t>(random());
+        }
+        const Flooded flooded = Flood(gradient, w, h);
+        const std::vector<int32_t> expected = PlainImmersion(gradient, w, h);
+        ASSERT_EQ(flooded.labels, expected) << "trial " << trial << ", " << w << " x " << h;
+        ASSERT_EQ(flooded.regionCount, *std::max_element(expected.begin(), expected.end()));
+        std::vector<int32_t> indices(gradient.size());
+        ASSERT_EQ(FloodGradient(gradient, w, h, indices), flooded.regionCount);
+        for (size_t k = 0; k < indices.size(); ++k)
+            ASSERT_EQ(indices[k] + 1, expected[k]) << "trial " << trial << ", pixel " << k;
     }
 }
 
