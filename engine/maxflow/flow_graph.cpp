@@ -142,8 +142,7 @@ void FlowGraph::AddEdge(int32_t from, int32_t to, float capacity, float reverseC
     nodes_[to].firstArc = reverse;
 }
 
-FlowGraph::Segment FlowGraph::SegmentOf(int32_t number) const {
-    const int32_t node = PlaceOf(number);
+FlowGraph::Segment FlowGraph::SegmentOf(int32_t node) const {
     return nodes_[node].parent != kNone && InSinkTree(node) ? Segment::Sink : Segment::Source;
 }
 
@@ -203,152 +202,29 @@ void FlowGraph::AddOrphanAtEnd(int32_t node) {
     orphanLast_ = entry;
 }
 
-template <typename T>
-std::unique_ptr<T[], FlowGraph::FreeStorage> FlowGraph::AllocateStorage(int64_t count) {
-    const std::size_t bytes = std::size_t(std::max<int64_t>(count, 1)) * sizeof(T);
-    std::unique_ptr<T[], FreeStorage> storage(static_cast<T*>(storageAllocator(nullptr, bytes)));
-    if (storage == nullptr) ReportOutOfMemory();
-    AdviseHugePages(storage.get(), bytes);
-    return storage;
-}
-
-// Numbers the nodes in breadth-first order, so that neighbours, and the nodes along a tree path,
-// mostly lie close together in storage. Returns each node's new place.
-std::unique_ptr<int32_t[], FlowGraph::FreeStorage> FlowGraph::OrderForLocality() {
-    auto places = AllocateStorage<int32_t>(nodeCount_);
-    auto adjacencyStart = AllocateStorage<int32_t>(int64_t(nodeCount_) + 1);
-    auto adjacent = AllocateStorage<int32_t>(arcCount_);
-    auto queue = AllocateStorage<int32_t>(nodeCount_);
-
-    for (int32_t node = 0; node <= nodeCount_; ++node)
-        adjacencyStart[node] = 0;
-    for (int32_t arc = 0; arc < arcCount_; ++arc)
-        ++adjacencyStart[arcs_[arc ^ 1].head + 1];
-    for (int32_t node = 0; node < nodeCount_; ++node)
-        adjacencyStart[node + 1] += adjacencyStart[node];
-    for (int32_t arc = 0; arc < arcCount_; ++arc)
-        adjacent[adjacencyStart[arcs_[arc ^ 1].head]++] = arcs_[arc].head;
-    // Each start has moved to the next node's start.
-    for (int32_t node = nodeCount_; node > 0; --node)
-        adjacencyStart[node] = adjacencyStart[node - 1];
-    adjacencyStart[0] = 0;
-
-    for (int32_t node = 0; node < nodeCount_; ++node)
-        places[node] = kNone;
-    int32_t placed = 0;
-    for (int32_t root = 0; root < nodeCount_; ++root) {
-        if (places[root] != kNone) continue;
-        int32_t taken = placed;
-        places[root] = placed;
-        queue[placed++] = root;
-        while (taken < placed) {
-            const int32_t node = queue[taken++];
-            for (int32_t k = adjacencyStart[node]; k < adjacencyStart[node + 1]; ++k) {
-                const int32_t neighbour = adjacent[k];
-                if (places[neighbour] != kNone) continue;
-                places[neighbour] = placed;
-                queue[placed++] = neighbour;
-            }
-        }
-    }
-    return places;
-}
-
-// Moves the nodes to their new places and the arcs into per-node stretches by a counting sort:
-// each node's count gives the end of its stretch, and the arcs, taken oldest first, are placed
-// from the end backwards, which leaves every stretch newest first, the order of the node's list.
-// Each node's firstArc ends as the start of its stretch.
-void FlowGraph::LayOutForSolving() {
-    auto places = OrderForLocality();
-    auto solveNodes = AllocateStorage<FlowNode>(int64_t(nodeCount_) + 1);
-    auto solveArcs = AllocateStorage<SolveArc>(arcCount_);
-    auto arcSlots = AllocateStorage<int32_t>(arcCount_);
-
-    for (int32_t node = 0; node <= nodeCount_; ++node)
-        solveNodes[node].firstArc = 0;
-    for (int32_t arc = 0; arc < arcCount_; ++arc)
-        ++solveNodes[places[arcs_[arc ^ 1].head]].firstArc;
-    int32_t end = 0;
-    for (int32_t node = 0; node < nodeCount_; ++node) {
-        end += solveNodes[node].firstArc;
-        solveNodes[node].firstArc = end;
-    }
-    solveNodes[nodeCount_].firstArc = arcCount_;
-
-    for (int32_t forward = 0; forward < arcCount_; forward += 2) {
-        const FlowArc& forwardArc = arcs_[forward];
-        const FlowArc& reverseArc = arcs_[forward + 1];
-        const int32_t from = places[reverseArc.head];
-        const int32_t to = places[forwardArc.head];
-        const int32_t forwardSlot = --solveNodes[from].firstArc;
-        const int32_t reverseSlot = --solveNodes[to].firstArc;
-        solveArcs[forwardSlot] =
-            SolveArc{to, reverseSlot, forwardArc.residual, reverseArc.residual};
-        solveArcs[reverseSlot] =
-            SolveArc{from, forwardSlot, reverseArc.residual, forwardArc.residual};
-        arcSlots[forward] = forwardSlot;
-        arcSlots[forward + 1] = reverseSlot;
-    }
-    for (int32_t node = 0; node < nodeCount_; ++node) {
-        FlowNode& solveNode = solveNodes[places[node]];
-        const FlowNode& built = nodes_[node];
-        solveNode.parent = built.parent;
-        solveNode.parentNode = kNone;
-        solveNode.nextActive = kNone;
-        solveNode.timestamp = 0;
-        solveNode.distance = 0;
-        solveNode.flags = built.flags;
-        solveNode.terminalResidual = built.terminalResidual;
-    }
-
-    nodes_ = std::move(solveNodes);
-    nodeCapacity_ = nodeCount_ + 1;
-    arcs_.reset();
-    solveArcs_ = std::move(solveArcs);
-    arcSlots_ = std::move(arcSlots);
-    nodePlaces_ = std::move(places);
-}
-
-// Sends amount along arc: its residual shrinks, its reverse's grows, and each copy follows.
-void FlowGraph::PushFlow(int32_t arc, float amount) {
-    SolveArc& forward = solveArcs_[arc];
-    SolveArc& reverse = solveArcs_[forward.reverse];
-    reverse.residual += amount;
-    forward.residual -= amount;
-    forward.reverseResidual = reverse.residual;
-    reverse.reverseResidual = forward.residual;
-}
-
 // Scans the arcs of node (in the source tree, or the sink tree if kSinkTree) and returns the
 // middle arc of a path from the source tree to the sink tree, or kNone.
 template <bool kSinkTree>
 int32_t FlowGraph::Grow(int32_t node) {
     const FlowNode& current = nodes_[node];
-    const int32_t firstArc = current.firstArc;
-    const int32_t endArc = nodes_[node + 1].firstArc;
-    // The neighbours lie anywhere in node storage; asking for all of them at once overlaps the
-    // waits.
-    for (int32_t arc = firstArc; arc < endArc; ++arc)
-        __builtin_prefetch(nodes_.get() + solveArcs_[arc].head, 1);
-    for (int32_t arc = firstArc; arc < endArc; ++arc) {
-        const SolveArc& out = solveArcs_[arc];
+    for (int32_t arc = current.firstArc; arc != kNone; arc = arcs_[arc].next) {
         // In the source tree flow leaves along the arc, in the sink tree it arrives along its
         // reverse.
-        if ((kSinkTree ? out.reverseResidual : out.residual) == 0) continue;
-        const int32_t neighbour = out.head;
+        if (arcs_[kSinkTree ? arc ^ 1 : arc].residual == 0) continue;
+        const int32_t neighbour = arcs_[arc].head;
         FlowNode& next = nodes_[neighbour];
         if (next.parent == kNone) {
             next.flags = kSinkTree ? (next.flags | kSinkTreeBit) : (next.flags & ~kSinkTreeBit);
-            next.parent = out.reverse;
+            next.parent = arc ^ 1;
             next.parentNode = node;
             next.timestamp = current.timestamp;
             next.distance = current.distance + 1;
             Activate(neighbour);
         } else if (InSinkTree(neighbour) != kSinkTree) {
-            return kSinkTree ? out.reverse : arc;
+            return kSinkTree ? arc ^ 1 : arc;
         } else if (next.timestamp <= current.timestamp && next.distance > current.distance) {
             // A shorter way to the terminal.
-            next.parent = out.reverse;
+            next.parent = arc ^ 1;
             next.parentNode = node;
             next.timestamp = current.timestamp;
             next.distance = current.distance + 1;
@@ -358,32 +234,33 @@ int32_t FlowGraph::Grow(int32_t node) {
 }
 
 void FlowGraph::Augment(int32_t middleArc) {
-    const int32_t sourceSide = solveArcs_[solveArcs_[middleArc].reverse].head;
-    const int32_t sinkSide = solveArcs_[middleArc].head;
+    const int32_t sourceSide = arcs_[middleArc ^ 1].head;
+    const int32_t sinkSide = arcs_[middleArc].head;
 
-    // A node's parent arc leads to the parent; in the source tree flow comes down its reverse.
-    float bottleneck = solveArcs_[middleArc].residual;
+    float bottleneck = arcs_[middleArc].residual;
     int32_t node = sourceSide;
     for (int32_t arc; (arc = nodes_[node].parent) != kTerminal; node = nodes_[node].parentNode) {
-        const float residual = solveArcs_[arc].reverseResidual;
+        const float residual = arcs_[arc ^ 1].residual;
         if (residual < bottleneck) bottleneck = residual;
     }
     if (nodes_[node].terminalResidual < bottleneck) bottleneck = nodes_[node].terminalResidual;
     node = sinkSide;
     for (int32_t arc; (arc = nodes_[node].parent) != kTerminal; node = nodes_[node].parentNode) {
-        const float residual = solveArcs_[arc].residual;
+        const float residual = arcs_[arc].residual;
         if (residual < bottleneck) bottleneck = residual;
     }
     if (-nodes_[node].terminalResidual < bottleneck) bottleneck = -nodes_[node].terminalResidual;
 
-    PushFlow(middleArc, bottleneck);
+    arcs_[middleArc ^ 1].residual += bottleneck;
+    arcs_[middleArc].residual -= bottleneck;
 
     // Saturated tree arcs cut their child off; exactly 0 counts as saturated.
     node = sourceSide;
     for (int32_t arc; (arc = nodes_[node].parent) != kTerminal;) {
         const int32_t parent = nodes_[node].parentNode;
-        PushFlow(solveArcs_[arc].reverse, bottleneck);
-        if (solveArcs_[arc].reverseResidual == 0) AddOrphanAtFront(node);
+        arcs_[arc].residual += bottleneck;
+        arcs_[arc ^ 1].residual -= bottleneck;
+        if (arcs_[arc ^ 1].residual == 0) AddOrphanAtFront(node);
         node = parent;
     }
     nodes_[node].terminalResidual -= bottleneck;
@@ -392,8 +269,9 @@ void FlowGraph::Augment(int32_t middleArc) {
     node = sinkSide;
     for (int32_t arc; (arc = nodes_[node].parent) != kTerminal;) {
         const int32_t parent = nodes_[node].parentNode;
-        PushFlow(arc, bottleneck);
-        if (solveArcs_[arc].residual == 0) AddOrphanAtFront(node);
+        arcs_[arc ^ 1].residual += bottleneck;
+        arcs_[arc].residual -= bottleneck;
+        if (arcs_[arc].residual == 0) AddOrphanAtFront(node);
         node = parent;
     }
     nodes_[node].terminalResidual += bottleneck;
@@ -430,26 +308,20 @@ void FlowGraph::AdoptOrphans() {
 template <bool kSinkTree>
 void FlowGraph::ProcessOrphan(int32_t orphan) {
     // The capacity towards the orphan from a neighbour: the arc neighbour -> orphan in the source
-    // tree, orphan -> neighbour in the sink tree. The arc leaves the orphan.
-    const auto capacityTowardsOrphan = [](const SolveArc& arc) {
-        return kSinkTree ? arc.residual : arc.reverseResidual;
+    // tree, orphan -> neighbour in the sink tree. arc leaves the orphan.
+    const auto capacityTowardsOrphan = [this](int32_t arc) {
+        return arcs_[kSinkTree ? arc : arc ^ 1].residual;
     };
     const auto isCandidateParent = [this](int32_t node) {
         return nodes_[node].parent != kNone && InSinkTree(node) == kSinkTree;
     };
 
-    const int32_t firstArc = nodes_[orphan].firstArc;
-    const int32_t endArc = nodes_[orphan + 1].firstArc;
-    for (int32_t arc = firstArc; arc < endArc; ++arc)
-        __builtin_prefetch(nodes_.get() + solveArcs_[arc].head, 1);
-
     int32_t bestArc = kNone;
     int32_t bestParent = kNone;
     int32_t bestDistance = kInfiniteDistance;
-    for (int32_t arc = firstArc; arc < endArc; ++arc) {
-        const SolveArc& out = solveArcs_[arc];
-        if (capacityTowardsOrphan(out) == 0) continue;
-        const int32_t neighbour = out.head;
+    for (int32_t arc = nodes_[orphan].firstArc; arc != kNone; arc = arcs_[arc].next) {
+        if (capacityTowardsOrphan(arc) == 0) continue;
+        const int32_t neighbour = arcs_[arc].head;
         if (!isCandidateParent(neighbour)) continue;
 
         // Distance to the terminal, ending early at a node confirmed at this time.
@@ -498,11 +370,10 @@ void FlowGraph::ProcessOrphan(int32_t orphan) {
 
     // No way back: the orphan is free. Its tree neighbours may now grow into it, and its
     // children are orphans in turn.
-    for (int32_t arc = firstArc; arc < endArc; ++arc) {
-        const SolveArc& out = solveArcs_[arc];
-        const int32_t neighbour = out.head;
+    for (int32_t arc = entry.firstArc; arc != kNone; arc = arcs_[arc].next) {
+        const int32_t neighbour = arcs_[arc].head;
         if (!isCandidateParent(neighbour)) continue;
-        if (capacityTowardsOrphan(out) != 0) Activate(neighbour);
+        if (capacityTowardsOrphan(arc) != 0) Activate(neighbour);
         const int32_t parent = nodes_[neighbour].parent;
         if (parent >= 0 && nodes_[neighbour].parentNode == orphan) AddOrphanAtEnd(neighbour);
     }
@@ -510,15 +381,12 @@ void FlowGraph::ProcessOrphan(int32_t orphan) {
 
 float FlowGraph::MaxFlow() {
     if (orphanPool_ == nullptr) orphanPool_ = std::make_unique<OrphanPool>();
-    if (solveArcs_ == nullptr) LayOutForSolving();
 
     queueFirst_[0] = queueFirst_[1] = queueLast_[0] = queueLast_[1] = kNone;
     orphanFirst_ = orphanLast_ = nullptr;
     time_ = 0;
 
-    // Roots are queued in the order of the nodes' numbers, whatever their places.
-    for (int32_t number = 0; number < nodeCount_; ++number) {
-        const int32_t node = nodePlaces_[number];
+    for (int32_t node = 0; node < nodeCount_; ++node) {
         FlowNode& entry = nodes_[node];
         entry.flags &= kSinkTreeBit;
         entry.nextActive = kNone;

@@ -17,11 +17,6 @@
 // Each node keeps, beside the arc to its parent, the parent node itself: augmentation and the
 // origin search of orphans walk long paths up the trees, and each step then waits for one memory
 // read instead of two (node, then arc).
-//
-// MaxFlow first lays the graph out for solving: the arcs of each node contiguous, in list order,
-// each holding its reverse's residual beside its own. Growth and adoption then read one stretch
-// of memory per node (and can ask for all its neighbours at once) instead of following a chain of
-// scattered arcs and their reverses. The layout changes no step of the algorithm.
 #ifndef MIRRASK_MAXFLOW_FLOW_GRAPH_H
 #define MIRRASK_MAXFLOW_FLOW_GRAPH_H
 
@@ -63,8 +58,7 @@ class FlowGraph {
     [[gnu::always_inline]] void PrefetchNode(int32_t node) const {
         __builtin_prefetch(nodes_.get() + node, 1);
     }
-    // Computes a maximum flow and returns the total flow (terminal weights included). Called once,
-    // after every node and edge has been added; afterwards the graph can only be read.
+    // Computes a maximum flow and returns the total flow (terminal weights included).
     float MaxFlow();
     // Sink if the node ended in the sink tree; Source otherwise, including a node left free.
     Segment SegmentOf(int32_t node) const;
@@ -76,11 +70,9 @@ class FlowGraph {
     int32_t ArcCapacity() const { return arcCapacity_; }
     float Flow() const { return flow_; }
     // Residual from the source minus residual to the sink.
-    float TerminalResidual(int32_t node) const { return nodes_[PlaceOf(node)].terminalResidual; }
+    float TerminalResidual(int32_t node) const { return nodes_[node].terminalResidual; }
     // Arc 2e is edge e's forward arc, 2e + 1 its reverse.
-    float ArcResidual(int32_t arc) const {
-        return solveArcs_ != nullptr ? solveArcs_[arcSlots_[arc]].residual : arcs_[arc].residual;
-    }
+    float ArcResidual(int32_t arc) const { return arcs_[arc].residual; }
 
     // Replaces the allocator of node and arc storage (nullptr restores std::realloc). Affects every
     // graph created or grown afterwards; for fault-injection tests only.
@@ -88,9 +80,7 @@ class FlowGraph {
 
   private:
     struct FlowNode {
-        // Newest arc leaving the node, or kNone; in the solving layout, the first of the node's
-        // arcs (the next node's firstArc ends them).
-        int32_t firstArc;
+        int32_t firstArc;    // newest arc leaving the node, or kNone
         int32_t parent;      // arc to the parent, kNone (free), kTerminal or kOrphan
         int32_t parentNode;  // head of the parent arc while parent is an arc
         int32_t nextActive;  // queue link: kNone if not queued, itself if last
@@ -104,13 +94,6 @@ class FlowGraph {
         int32_t next;  // next arc leaving the same node, or kNone
         float residual;
     };
-    // An arc in the solving layout.
-    struct SolveArc {
-        int32_t head;
-        int32_t reverse;
-        float residual;
-        float reverseResidual;  // always equal to the residual of the reverse arc
-    };
     struct OrphanEntry {
         int32_t node;
         OrphanEntry* next;
@@ -123,15 +106,6 @@ class FlowGraph {
     [[noreturn]] void ReportOutOfMemory();
     void GrowNodeStorage();
     void GrowArcStorage();
-    template <typename T>
-    std::unique_ptr<T[], FreeStorage> AllocateStorage(int64_t count);
-    std::unique_ptr<int32_t[], FreeStorage> OrderForLocality();
-    void LayOutForSolving();
-    // Where node number lies in node storage: itself until laid out for solving.
-    int32_t PlaceOf(int32_t number) const {
-        return nodePlaces_ != nullptr ? nodePlaces_[number] : number;
-    }
-    void PushFlow(int32_t arc, float amount);
 
     bool InSinkTree(int32_t node) const { return (nodes_[node].flags & kSinkTreeBit) != 0; }
     void Activate(int32_t node);
@@ -151,10 +125,7 @@ class FlowGraph {
     static constexpr uint32_t kSinkTreeBit = 1;
 
     std::unique_ptr<FlowNode[], FreeStorage> nodes_;
-    std::unique_ptr<FlowArc[], FreeStorage> arcs_;  // released when laid out for solving
-    std::unique_ptr<SolveArc[], FreeStorage> solveArcs_;
-    std::unique_ptr<int32_t[], FreeStorage> arcSlots_;    // arc index -> place in solveArcs_
-    std::unique_ptr<int32_t[], FreeStorage> nodePlaces_;  // node number -> place in nodes_
+    std::unique_ptr<FlowArc[], FreeStorage> arcs_;
     int32_t nodeCapacity_ = 0;
     int32_t arcCount_ = 0;
     int32_t arcCapacity_ = 0;
