@@ -196,7 +196,9 @@ void FlowGraph::AddOrphanAtEnd(int32_t node) {
 template <bool kSinkTree>
 int32_t FlowGraph::Grow(int32_t node) {
     const FlowNode& current = nodes_[node];
+    ++steps_.growths;
     for (int32_t arc = current.firstArc; arc != kNone; arc = arcs_[arc].next) {
+        ++steps_.growthArcScans;
         // In the source tree flow leaves along the arc, in the sink tree it arrives along its
         // reverse.
         if (arcs_[kSinkTree ? arc ^ 1 : arc].residual == 0) continue;
@@ -224,15 +226,18 @@ void FlowGraph::Augment(int32_t middleArc) {
     const int32_t sourceSide = arcs_[middleArc ^ 1].head;
     const int32_t sinkSide = arcs_[middleArc].head;
 
+    ++steps_.augmentations;
     float bottleneck = arcs_[middleArc].residual;
     int32_t node = sourceSide;
     for (int32_t arc; (arc = nodes_[node].parent) != kTerminal; node = arcs_[arc].head) {
+        ++steps_.pathSteps;
         const float residual = arcs_[arc ^ 1].residual;
         if (residual < bottleneck) bottleneck = residual;
     }
     if (nodes_[node].terminalResidual < bottleneck) bottleneck = nodes_[node].terminalResidual;
     node = sinkSide;
     for (int32_t arc; (arc = nodes_[node].parent) != kTerminal; node = arcs_[arc].head) {
+        ++steps_.pathSteps;
         const float residual = arcs_[arc].residual;
         if (residual < bottleneck) bottleneck = residual;
     }
@@ -305,7 +310,9 @@ void FlowGraph::ProcessOrphan(int32_t orphan) {
 
     int32_t bestArc = kNone;
     int32_t bestDistance = kInfiniteDistance;
+    ++steps_.orphans;
     for (int32_t arc = nodes_[orphan].firstArc; arc != kNone; arc = arcs_[arc].next) {
+        ++steps_.orphanArcScans;
         if (capacityTowardsOrphan(arc) == 0) continue;
         const int32_t neighbour = arcs_[arc].head;
         if (!isCandidateParent(neighbour)) continue;
@@ -313,6 +320,7 @@ void FlowGraph::ProcessOrphan(int32_t orphan) {
         // Distance to the terminal, ending early at a node confirmed at this time.
         int32_t distance = 0;
         for (int32_t node = neighbour;;) {
+            ++steps_.originSteps;
             FlowNode& entry = nodes_[node];
             if (entry.timestamp == time_) {
                 distance += entry.distance;
@@ -339,6 +347,7 @@ void FlowGraph::ProcessOrphan(int32_t orphan) {
         // Confirm the distances along the path just walked.
         for (int32_t node = neighbour; nodes_[node].timestamp != time_;
              node = arcs_[nodes_[node].parent].head) {
+            ++steps_.confirmationSteps;
             nodes_[node].timestamp = time_;
             nodes_[node].distance = distance--;
         }
@@ -355,6 +364,7 @@ void FlowGraph::ProcessOrphan(int32_t orphan) {
     // No way back: the orphan is free. Its tree neighbours may now grow into it, and its
     // children are orphans in turn.
     for (int32_t arc = entry.firstArc; arc != kNone; arc = arcs_[arc].next) {
+        ++steps_.orphanArcScans;
         const int32_t neighbour = arcs_[arc].head;
         if (!isCandidateParent(neighbour)) continue;
         if (capacityTowardsOrphan(arc) != 0) Activate(neighbour);

@@ -16,6 +16,10 @@
 //
 // Nodes and arcs are held by index. Edge e owns arcs 2e (forward) and 2e + 1 (reverse), so the
 // reverse of arc a is a ^ 1.
+//
+// Unlike the engine's solver, this one counts its steps (StepsTaken). The two take the same steps,
+// which the benchmark's bit-for-bit check of every residual confirms, so the counts describe the
+// engine's solve too.
 #ifndef QUILLANE_BENCH_REFERENCE_FLOW_GRAPH_H
 #define QUILLANE_BENCH_REFERENCE_FLOW_GRAPH_H
 
@@ -36,6 +40,22 @@ class FlowGraph {
     using StorageAllocator = void* (*)(void* block, std::size_t bytes);
 
     enum class Segment { Source, Sink };
+
+    // How much work a solve did. A path step moves from a node to its parent during augmentation
+    // (each is walked twice: for the bottleneck, then for the update); an origin step does the same
+    // while an orphan's candidate parent is traced to its terminal, and a confirmation step while
+    // the distances along that trace are confirmed. Arc scans count arcs looked at by growth and
+    // by orphan processing (finding a parent, then freeing).
+    struct Steps {
+        int64_t growths = 0;
+        int64_t augmentations = 0;
+        int64_t pathSteps = 0;
+        int64_t orphans = 0;
+        int64_t originSteps = 0;
+        int64_t confirmationSteps = 0;
+        int64_t growthArcScans = 0;
+        int64_t orphanArcScans = 0;
+    };
 
     // Room for max(nodeEstimate, 16) nodes and 32 arcs (16 edges).
     explicit FlowGraph(int32_t nodeEstimate, ErrorHandler errorHandler = nullptr);
@@ -62,6 +82,7 @@ class FlowGraph {
     int32_t ArcCount() const { return arcCount_; }
     int32_t ArcCapacity() const { return arcCapacity_; }
     float Flow() const { return flow_; }
+    const Steps& StepsTaken() const { return steps_; }
     // Residual from the source minus residual to the sink.
     float TerminalResidual(int32_t node) const { return nodes_[node].terminalResidual; }
     // Arc 2e is edge e's forward arc, 2e + 1 its reverse.
@@ -130,6 +151,7 @@ class FlowGraph {
     OrphanEntry* orphanFirst_ = nullptr;
     OrphanEntry* orphanLast_ = nullptr;
     int32_t time_ = 0;
+    Steps steps_;
 };
 
 }  // namespace quillane::bench::reference
