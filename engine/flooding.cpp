@@ -55,6 +55,13 @@ constexpr uint8_t kSameAny = kSameLeft | kSameRight | kSameAbove | kSameBelow;
 // A level no pixel has: stands for a neighbour outside the image.
 constexpr int kOutside = 256;
 
+// whenTrue if condition holds, otherwise whenFalse, computed without a branch: the conditions in
+// the sweeps below follow the image and no branch predictor could learn them.
+[[gnu::always_inline]] inline int32_t Select(bool condition, int32_t whenTrue, int32_t whenFalse) {
+    const int32_t mask = -static_cast<int32_t>(condition);
+    return whenFalse ^ ((whenFalse ^ whenTrue) & mask);
+}
+
 uint8_t WithCode(uint8_t state, uint8_t code) {
     return static_cast<uint8_t>((state & ~kCodeBits) | code);
 }
@@ -390,52 +397,107 @@ class Flooding {
         }
     }
 
-    // Every pixel copies the region of its parent. In raster order the parent to the left or
-    // above is done already; a parent to the right or below may lead along a chain of parents
-    // ahead, which is resolved at once and marked.
+    // Every pixel copies the region of its parent, row by row. A parent to the left cannot have
+    // its own parent to the right (nor the reverse), so within a row the copies to the right are
+    // made in a forward sweep and those to the left in a backward sweep. A parent below may lead
+    // along a chain of parents ahead, which is resolved at once and marked.
     void CopyRegions() {
-        const int32_t count = static_cast<int32_t>(state_.size());
         int32_t* const region = regionMap_.data();
-        uint8_t* const state = state_.data();
-        // Where a pixel that needs no chain finds its region: the parent to the left or above,
-        // or itself (a new region's discovery number, or a region resolved ahead).
-        const std::array<int32_t, 8> source = {0, -1, 0, -width_, 0, 0, 0, 0};
-        for (int32_t p = 0; p < count; ++p) {
-            const uint8_t code = state[p] & kCodeBits;
-            if (code == kParentRight || code == kParentBelow) {
-                ResolveChain(p, code);
-                continue;
+        const uint8_t* const state = state_.data();
+        // Where the forward sweep finds a pixel's region: above, or the pixel itself (a new
+        // region's discovery number, or a region resolved ahead). Parents to the left are taken
+        // from the last pixel; parents to the right give a value the backward sweep replaces.
+        const std::array<int32_t, 8> source = {0, 0, 0, -width_, 0, 0, 0, 0};
+        const int32_t lastNew = static_cast<int32_t>(regionOfNew_.size()) - 1;
+        for (int32_t y = 0; y < height_; ++y) {
+            const int32_t rowStart = y * width_;
+            const int32_t rowEnd = rowStart + width_;
+            int32_t last = 0;
+            for (int32_t p = rowStart; p < rowEnd; ++p) {
+                const uint8_t code = state[p] & kCodeBits;
+                if (code == kParentBelow) {
+                    last = ResolveChain(p, rowStart);
+                    continue;
+                }
+                const int32_t loaded = region[p + source[code]];
+                const bool isNew = code == kNewRegion;
+                const int32_t renumbered =
+                    regionOfNew_[Select(isNew, std::min(loaded, lastNew), 0)];
+                const int32_t value =
+                    Select(code == kParentLeft, last, Select(isNew, renumbered, loaded));
+                region[p] = value;
+                last = value;
             }
-            const int32_t value = region[p + source[code]];
-            const bool isNew = code == kNewRegion;
-            const int32_t renumbered = regionOfNew_[isNew ? value : 0];
-            region[p] = isNew ? renumbered : value;
+            int32_t next = 0;
+            for (int32_t p = rowEnd - 1; p >= rowStart; --p) {
+                const int32_t value =
+                    Select((state[p] & kCodeBits) == kParentRight, next, region[p]);
+                region[p] = value;
+                next = value;
+            }
         }
     }
 
-    void ResolveChain(int32_t p, uint8_t code) {
+    // Resolves the chain of parents from p, whose parent lies below, and returns p's region.
+    // Done are all rows above p's and, in p's row, the pixels before p except those with their
+    // parent to the right.
+    int32_t ResolveChain(int32_t p, int32_t rowStart) {
         int32_t* const region = regionMap_.data();
         uint8_t* const state = state_.data();
-        chain_.clear();
-        int32_t q = p;
-        uint8_t c = code;
+        const std::array<int32_t, 8> step = {0, -1, 1, -width_, width_, 0, 0, 0};
+        // The chain after p; almost always short.
+        constexpr int kShort = 32;
+        std::array<int32_t, kShort> ahead;
+        int length = 0;
+        int32_t q = p + width_;
         while (true) {
-            chain_.push_back(q);
-            q = ParentOf(q, c);
-            if (q < p) break;  // done in raster order
-            c = state[q] & kCodeBits;
+            if (q < rowStart) break;
+            const uint8_t c = state[q] & kCodeBits;
+            if (q < p && c != kParentRight) break;
             if (c == kResolved) break;
             if (c == kNewRegion) {
                 region[q] = regionOfNew_[region[q]];
                 state[q] = WithCode(state[q], kResolved);
                 break;
             }
+            if (length == kShort) return ResolveLongChain(p, rowStart);
+            ahead[length++] = q;
+            q += step[c];
+        }
+        const int32_t index = region[q];
+        region[p] = index;
+        for (int k = 0; k < length; ++k) {
+            region[ahead[k]] = index;
+            state[ahead[k]] = WithCode(state[ahead[k]], kResolved);
+        }
+        return index;
+    }
+
+    int32_t ResolveLongChain(int32_t p, int32_t rowStart) {
+        int32_t* const region = regionMap_.data();
+        uint8_t* const state = state_.data();
+        chain_.clear();
+        chain_.push_back(p);
+        int32_t q = p + width_;
+        while (true) {
+            if (q < rowStart) break;
+            const uint8_t c = state[q] & kCodeBits;
+            if (q < p && c != kParentRight) break;
+            if (c == kResolved) break;
+            if (c == kNewRegion) {
+                region[q] = regionOfNew_[region[q]];
+                state[q] = WithCode(state[q], kResolved);
+                break;
+            }
+            chain_.push_back(q);
+            q = ParentOf(q, c);
         }
         const int32_t index = region[q];
         for (const int32_t r : chain_) {
             region[r] = index;
             state[r] = WithCode(state[r], kResolved);
         }
+        return index;
     }
 
     std::span<const uint8_t> gradient_;
