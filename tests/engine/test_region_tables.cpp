@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
+#include <numeric>
+#include <random>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "region_tables.h"
@@ -76,6 +81,63 @@ TEST(RegionGraph, ImagesWithoutInteriorHaveNoPairs) {
             map[i] = static_cast<int32_t>(i);
         const RegionGraph graph = BuildRegionGraph(map, w, h, w * h);
         EXPECT_EQ(graph.PairCount(), 0) << w << "x" << h;
+    }
+}
+
+// Thousands of regions, so that lower regions fall into many groups of the distribution; every
+// list must equal one ordered map per region filled pair by pair.
+TEST(RegionGraph, SameListsAsOrderedMapsOnManyRegions) {
+    std::mt19937 random(4242);
+    for (const auto& [w, h, blocks] : {std::tuple{300, 200, 7000}, {97, 61, 1500}, {3, 3, 9}}) {
+        // Random blocks painted over each other, numbered without gaps afterwards.
+        std::vector<int32_t> map(static_cast<size_t>(w) * h, 0);
+        for (int b = 1; b < blocks; ++b) {
+            const int x0 = static_cast<int>(random() % w), y0 = static_cast<int>(random() % h);
+            const int bw = 1 + static_cast<int>(random() % 6),
+                      bh = 1 + static_cast<int>(random() % 6);
+            for (int y = y0; y < std::min(h, y0 + bh); ++y) {
+                for (int x = x0; x < std::min(w, x0 + bw); ++x)
+                    map[y * w + x] = b;
+            }
+        }
+        std::map<int32_t, int32_t> renumber;
+        for (const int32_t r : map)
+            renumber.emplace(r, 0);
+        int32_t next = 0;
+        for (auto& [from, to] : renumber)
+            to = next++;
+        // Shuffled numbers, so that neighbours' numbers lie far apart.
+        std::vector<int32_t> shuffled(static_cast<size_t>(next));
+        std::iota(shuffled.begin(), shuffled.end(), 0);
+        std::shuffle(shuffled.begin(), shuffled.end(), random);
+        for (int32_t& r : map)
+            r = shuffled[renumber[r]];
+
+        std::vector<std::map<int32_t, int32_t>> expected(static_cast<size_t>(next));
+        for (int y = 1; y <= h - 2; ++y) {
+            for (int x = 1; x <= w - 2; ++x) {
+                const int32_t a = map[y * w + x];
+                for (const int32_t b : {map[y * w + x + 1], map[(y + 1) * w + x]}) {
+                    if (b != a) ++expected[std::min(a, b)][std::max(a, b)];
+                }
+            }
+        }
+        const RegionGraph graph = BuildRegionGraph(map, w, h, next);
+        ASSERT_EQ(graph.RegionCount(), next);
+        int64_t pairs = 0;
+        for (int32_t r = 0; r < next; ++r) {
+            ASSERT_EQ(MapOf(graph, r), expected[r]) << "region " << r;
+            int32_t previous = r;
+            for (const RegionNeighbour& n : graph.NeighboursOf(r)) {
+                ASSERT_GT(n.region, previous);
+                previous = n.region;
+            }
+            pairs += static_cast<int64_t>(expected[r].size());
+        }
+        EXPECT_EQ(graph.PairCount(), pairs);
+        if (w == 300) {
+            EXPECT_GT(next, 3000);
+        }
     }
 }
 
