@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QImageIOHandler>
 #include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
@@ -78,7 +79,9 @@ void ImageOpenDialog::ShowPreview(const QString& path) {
         preview_->setText(QStringLiteral("无法预览"));
         return;
     }
-    // Decoding at the preview's size keeps large photos quick (JPEG scales while decoding).
+    // Decoding at the preview's size keeps large photos quick (JPEG scales while decoding); the
+    // thumbnail is then turned as the EXIF orientation says, as the opened picture will be.
+    reader.setAutoTransform(true);
     reader.setScaledSize(
         size.scaled(kPreviewSide, kPreviewSide, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
     const QImage thumbnail = reader.read();
@@ -87,7 +90,11 @@ void ImageOpenDialog::ShowPreview(const QString& path) {
         return;
     }
     preview_->setPixmap(QPixmap::fromImage(thumbnail));
-    preview_->setToolTip(QStringLiteral("%1 x %2").arg(size.width()).arg(size.height()));
+    // The size as the picture will open: turned by its EXIF orientation, if any.
+    const QSize shown = reader.transformation() & QImageIOHandler::TransformationRotate90
+                            ? size.transposed()
+                            : size;
+    preview_->setToolTip(QStringLiteral("%1 x %2").arg(shown.width()).arg(shown.height()));
 }
 
 ImageSaveDialog::ImageSaveDialog(QWidget* parent) : QFileDialog(parent) {

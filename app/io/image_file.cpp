@@ -65,6 +65,9 @@ LoadedImage Load(const QString& path) {
     // when that reader cannot read the contents, Qt tries the others, so a misnamed photo still
     // opens.
     reader.setAllocationLimit(kReaderAllocationLimitMb);
+    // Phones and cameras store a portrait photo sideways and say in its EXIF orientation how to
+    // turn it; the picture is used (and saved) the way other viewers show it.
+    reader.setAutoTransform(true);
     if (!reader.canRead())
         return LoadFailure(
             QStringLiteral("无法打开图像：不是可识别的图像文件。"),

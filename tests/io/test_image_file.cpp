@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QDir>
 #include <QImage>
 #include <QImageReader>
@@ -119,6 +120,45 @@ TEST_F(ImageFileTest, JpegLosesAlphaAndKeepsTheColoursUnderIt) {
                 const Rgb p = loaded.bitmap.PixelAt(x, y);
                 EXPECT_GE(std::min({p.red, p.green, p.blue}), 250) << x << "," << y;
             }
+    }
+}
+
+// The JPEG of a 16 x 8 picture (red left half, blue right half) with an EXIF block saying that it
+// is shown turned 90 degrees clockwise (orientation 6), as phones store portrait photos.
+QByteArray SidewaysJpeg() {
+    QImage picture(16, 8, QImage::Format_RGB32);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 16; ++x)
+            picture.setPixel(x, y, x < 8 ? qRgb(255, 0, 0) : qRgb(0, 0, 255));
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(picture.save(&buffer, "jpg", 100));
+    // APP1 "Exif": a little-endian TIFF header and one directory entry, Orientation (0x0112),
+    // SHORT, count 1, value 6.
+    const char exif[] =
+        "\xFF\xE1\x00\x22"
+        "Exif\0\0"
+        "II\x2A\x00\x08\x00\x00\x00"
+        "\x01\x00"
+        "\x12\x01\x03\x00\x01\x00\x00\x00\x06\x00\x00\x00"
+        "\x00\x00\x00\x00";
+    jpeg.insert(2, QByteArray(exif, sizeof exif - 1));  // right after the start-of-image marker
+    return jpeg;
+}
+
+TEST_F(ImageFileTest, JpegIsTurnedAsItsExifOrientationSays) {
+    const QString path = PathOf(QStringLiteral("portrait.jpg"));
+    WriteFileBytes(path, SidewaysJpeg());
+    const LoadedImage loaded = LoadImageFile(path);
+    ASSERT_TRUE(loaded.result.ok) << loaded.result.message.toStdString();
+    ASSERT_EQ(loaded.bitmap.Width(), 8);
+    ASSERT_EQ(loaded.bitmap.Height(), 16);
+    // Turned clockwise, the left half (red) is on top.
+    for (const auto& [y, red] : {std::pair{1, true}, std::pair{14, false}}) {
+        const Rgb p = loaded.bitmap.PixelAt(4, y);
+        EXPECT_EQ(p.red > 200, red) << "row " << y;
+        EXPECT_EQ(p.blue > 200, !red) << "row " << y;
     }
 }
 
