@@ -1,6 +1,7 @@
 #include "region_tables.h"
 
 #include <algorithm>
+#include <array>
 
 #include "large_buffers.h"
 #include "luv_conversion.h"
@@ -32,79 +33,182 @@ std::vector<RegionInfo> ComputeRegionStatsFromPixels(std::span<const int32_t> re
 
 namespace {
 
-// Calls visit(lower, higher) for every examined pair that crosses a region border, in raster order
-// of the pair's first pixel, the right-hand pair before the pair below.
-template <typename Visit>
-void ForEachCrossingPair(std::span<const int32_t> regionMap, int32_t width, int32_t height,
-                         Visit&& visit) {
-    for (int32_t y = 1; y <= height - 2; ++y) {
-        const int32_t* row = regionMap.data() + static_cast<size_t>(y) * width;
-        const int32_t* next = row + width;
-        for (int32_t x = 1; x <= width - 2; ++x) {
-            const int32_t a = row[x];
-            if (const int32_t b = row[x + 1]; b != a) visit(std::min(a, b), std::max(a, b));
-            if (const int32_t b = next[x]; b != a) visit(std::min(a, b), std::max(a, b));
+// Regions per group: the crossings are first distributed to groups of this many consecutive
+// lower regions, few enough for the distribution to write to cached memory, then each group is
+// sorted on its own, in cache.
+constexpr int kGroupBits = 10;
+constexpr int32_t kGroupSize = int32_t{1} << kGroupBits;
+
+// A crossing of a region border as distributed: the lower region in the high half, the higher in
+// the low half.
+uint64_t CrossingKey(int32_t a, int32_t b) {
+    const uint64_t lo = static_cast<uint32_t>(std::min(a, b));
+    const uint64_t hi = static_cast<uint32_t>(std::max(a, b));
+    return lo << 32 | hi;
+}
+
+// Writes the crossing keys of row y (1 <= y <= height - 2) into keys, the right-hand pair before
+// the pair below for each pixel; returns their number. keys needs room for 2 * width.
+size_t RowCrossings(std::span<const int32_t> regionMap, int32_t width, int32_t y, uint64_t* keys) {
+    const int32_t* row = regionMap.data() + static_cast<size_t>(y) * width;
+    const int32_t* next = row + width;
+    size_t count = 0;
+    // Without branches: about one pair in four crosses a border, in no pattern.
+    for (int32_t x = 1; x <= width - 2; ++x) {
+        const int32_t a = row[x], right = row[x + 1], below = next[x];
+        keys[count] = CrossingKey(a, right);
+        count += right != a;
+        keys[count] = CrossingKey(a, below);
+        count += below != a;
+    }
+    return count;
+}
+
+// The crossings of each group, in chunks of fixed size carved from large blocks, so that one pass
+// over the map distributes them without knowing the groups' sizes in advance.
+class GroupedCrossings {
+  public:
+    static constexpr size_t kChunk = 1024;
+
+    GroupedCrossings(int32_t groupCount, size_t expected)
+        : chunks_(static_cast<size_t>(groupCount)),
+          cursor_(static_cast<size_t>(groupCount), nullptr),
+          chunkEnd_(static_cast<size_t>(groupCount), nullptr),
+          blockSize_(std::max<size_t>(expected + groupCount * kChunk, 16 * kChunk) / kChunk *
+                     kChunk) {}
+
+    void Add(uint32_t group, uint64_t key) {
+        if (cursor_[group] == chunkEnd_[group]) NewChunk(group);
+        *cursor_[group]++ = key;
+    }
+
+    // Calls visit(key) for every key of the group, in the order added.
+    template <typename Visit>
+    void ForEach(uint32_t group, Visit&& visit) const {
+        const std::vector<uint64_t*>& chunks = chunks_[group];
+        for (size_t c = 0; c < chunks.size(); ++c) {
+            const uint64_t* const end = c + 1 < chunks.size() ? chunks[c] + kChunk : cursor_[group];
+            for (const uint64_t* it = chunks[c]; it != end; ++it)
+                visit(*it);
         }
     }
-}
+
+    size_t Size(uint32_t group) const {
+        const std::vector<uint64_t*>& chunks = chunks_[group];
+        return chunks.empty() ? 0 : (chunks.size() - 1) * kChunk + (cursor_[group] - chunks.back());
+    }
+
+  private:
+    void NewChunk(uint32_t group) {
+        if (blocks_.empty() || blockUsed_ == blocks_.back().size()) {
+            // Blocks after the first are smaller: the first is sized for most images.
+            const size_t size = blocks_.empty()
+                                    ? blockSize_
+                                    : std::max(blockSize_ / 4 / kChunk, size_t{1}) * kChunk;
+            std::vector<uint64_t> block;
+            ReserveLarge(block, size);
+            block.resize(size);
+            blocks_.push_back(std::move(block));
+            blockUsed_ = 0;
+        }
+        uint64_t* const chunk = blocks_.back().data() + blockUsed_;
+        blockUsed_ += kChunk;
+        chunks_[group].push_back(chunk);
+        cursor_[group] = chunk;
+        chunkEnd_[group] = chunk + kChunk;
+    }
+
+    std::vector<std::vector<uint64_t>> blocks_;
+    size_t blockUsed_ = 0;
+    std::vector<std::vector<uint64_t*>> chunks_;
+    std::vector<uint64_t*> cursor_, chunkEnd_;
+    size_t blockSize_;
+};
 
 }  // namespace
 
 RegionGraph BuildRegionGraph(std::span<const int32_t> regionMap, int32_t width, int32_t height,
-                             int32_t regionCount, std::vector<int32_t> scratch) {
-    // Bucket every crossing by its lower region (two passes: count, then place), then sort and
-    // count each bucket. This gives the same entries and order as one ordered map per region.
-    // Counting into offsets[lo + 2] makes offsets[r + 1] the start of bucket r after the prefix
-    // sums; placing advances it to the end of bucket r, which leaves offsets[0 .. regionCount] as
-    // the bounds of all buckets, without a second array of cursors.
-    std::vector<int32_t> offsets = MakeLarge<int32_t>(static_cast<size_t>(regionCount) + 2);
-    ForEachCrossingPair(regionMap, width, height, [&](int32_t lo, int32_t) { ++offsets[lo + 2]; });
-    for (int32_t r = 2; r <= regionCount + 1; ++r)
-        offsets[r] += offsets[r - 1];
-
-    // The old contents of scratch do not matter: keep them only where no copy is needed.
-    std::vector<int32_t> crossings = std::move(scratch);
-    if (crossings.capacity() < static_cast<size_t>(offsets[regionCount + 1])) crossings.clear();
-    ReserveLarge(crossings, static_cast<size_t>(offsets[regionCount + 1]));
-    crossings.resize(static_cast<size_t>(offsets[regionCount + 1]));
-    ForEachCrossingPair(regionMap, width, height,
-                        [&](int32_t lo, int32_t hi) { crossings[offsets[lo + 1]++] = hi; });
-
-    // Each bucket sorted in place (they hold about ten entries: insertion sort beats a general
-    // sort), its distinct neighbours counted, then the entries written into storage of exactly
-    // the right size.
-    std::vector<int32_t> uniqueOffsets = MakeLarge<int32_t>(static_cast<size_t>(regionCount) + 1);
-    for (int32_t r = 0; r < regionCount; ++r) {
-        int32_t* const first = crossings.data() + offsets[r];
-        int32_t* const last = crossings.data() + offsets[r + 1];
-        int32_t distinct = 0;
-        for (int32_t* it = first; it != last; ++it) {
-            const int32_t value = *it;
-            int32_t* hole = it;
-            for (; hole != first && hole[-1] > value; --hole)
-                *hole = hole[-1];
-            *hole = value;
+                             int32_t regionCount) {
+    // Every examined pair that crosses a border, as a key of its two regions, is distributed to
+    // the group of its lower region. Each group is then sorted by lower region, and each region's
+    // distinct higher regions are counted and sorted: the same entries, in the same order, as one
+    // ordered map per region.
+    const int32_t groupCount = (regionCount + kGroupSize - 1) / kGroupSize;
+    // About one crossing per two pixels in photos; more only costs another block.
+    GroupedCrossings grouped(groupCount, regionMap.size() / 2);
+    {
+        std::vector<uint64_t> rowKeys(2 * static_cast<size_t>(std::max(width, 1)));
+        for (int32_t y = 1; y <= height - 2; ++y) {
+            const size_t count = RowCrossings(regionMap, width, y, rowKeys.data());
+            for (size_t k = 0; k < count; ++k)
+                grouped.Add(static_cast<uint32_t>(rowKeys[k] >> (32 + kGroupBits)), rowKeys[k]);
         }
-        for (int32_t* it = first; it != last; ++it)
-            distinct += it == first || it[-1] != *it;
-        uniqueOffsets[r + 1] = uniqueOffsets[r] + distinct;
     }
-    std::vector<RegionNeighbour> entries;
-    ReserveLarge(entries, static_cast<size_t>(uniqueOffsets[regionCount]));
-    entries.resize(static_cast<size_t>(uniqueOffsets[regionCount]));
-    RegionNeighbour* entry = entries.data();
-    for (int32_t r = 0; r < regionCount; ++r) {
-        const int32_t* const last = crossings.data() + offsets[r + 1];
-        for (const int32_t* it = crossings.data() + offsets[r]; it != last;) {
-            const int32_t* runEnd = it + 1;
-            while (runEnd != last && *runEnd == *it)
-                ++runEnd;
-            *entry++ = {*it, static_cast<int32_t>(runEnd - it)};
-            it = runEnd;
+
+    // Group by group: a counting sort by lower region, then each region's distinct higher regions
+    // with their counts, sorted, as (higher, count) pairs.
+    std::vector<int32_t> offsets = MakeLarge<int32_t>(static_cast<size_t>(regionCount) + 1);
+    std::vector<uint64_t> distinctPairs;  // (higher, count) of every region, region after region
+    ReserveLarge(distinctPairs, regionMap.size() / 4);
+    std::vector<uint64_t> sorted;
+    std::array<int32_t, kGroupSize + 1> bounds;
+    std::array<int32_t, kGroupSize> place;
+    for (int32_t g = 0; g < groupCount; ++g) {
+        const int32_t base = g * kGroupSize;
+        const int32_t regions = std::min(kGroupSize, regionCount - base);
+        const auto placeOf = [](uint64_t key) {
+            return static_cast<int32_t>(key >> 32) & (kGroupSize - 1);
+        };
+        bounds.fill(0);
+        grouped.ForEach(g, [&](uint64_t key) { ++bounds[placeOf(key) + 1]; });
+        for (int32_t r = 1; r <= regions; ++r)
+            bounds[r] += bounds[r - 1];
+        sorted.resize(grouped.Size(g));
+        std::copy_n(bounds.begin(), kGroupSize, place.begin());
+        grouped.ForEach(g, [&](uint64_t key) { sorted[place[placeOf(key)]++] = key; });
+        // The pairs are compacted in place, behind the reading position: a new pair is written
+        // after the distinct ones unconditionally and kept only if no earlier one matched, so
+        // that the search needs no branch on the image.
+        uint64_t* out = sorted.data();
+        for (int32_t r = 0; r < regions; ++r) {
+            const uint64_t* const end = sorted.data() + bounds[r + 1];
+            uint64_t* const runs = out;
+            int32_t distinct = 0;
+            for (const uint64_t* it = sorted.data() + bounds[r]; it != end; ++it) {
+                const uint32_t higher = static_cast<uint32_t>(*it);
+                int32_t match = distinct;
+                for (int32_t k = 0; k < distinct; ++k)
+                    match = static_cast<uint32_t>(runs[k]) == higher ? k : match;
+                runs[distinct] = higher;
+                distinct += match == distinct;
+                runs[match] += uint64_t{1} << 32;
+            }
+            for (int32_t k = 1; k < distinct; ++k) {
+                const uint64_t value = runs[k];
+                int32_t hole = k;
+                for (; hole > 0 &&
+                       static_cast<uint32_t>(runs[hole - 1]) > static_cast<uint32_t>(value);
+                     --hole)
+                    runs[hole] = runs[hole - 1];
+                runs[hole] = value;
+            }
+            out += distinct;
+            offsets[base + r + 1] = distinct;
         }
+        distinctPairs.insert(distinctPairs.end(), sorted.data(), out);
+    }
+
+    for (int32_t r = 1; r <= regionCount; ++r)
+        offsets[r] += offsets[r - 1];
+    std::vector<RegionNeighbour> entries;
+    ReserveLarge(entries, distinctPairs.size());
+    entries.resize(distinctPairs.size());
+    for (size_t k = 0; k < distinctPairs.size(); ++k) {
+        entries[k] = {static_cast<int32_t>(distinctPairs[k] & 0xFFFFFFFFu),
+                      static_cast<int32_t>(distinctPairs[k] >> 32)};
     }
     RegionGraph graph;
-    graph.Assign(std::move(uniqueOffsets), std::move(entries));
+    graph.Assign(std::move(offsets), std::move(entries));
     return graph;
 }
 

@@ -48,9 +48,8 @@ std::vector<RegionInfo> ComputeRegionStatsFromPixels(std::span<const int32_t> re
 // ((x, y), (x + 1, y)) and the vertical pairs ((x, y), (x, y + 1)) with 1 <= x <= width - 2 and
 // 1 <= y <= height - 2; pairs that include row 0 or column 0, horizontal pairs in the last row and
 // vertical pairs in the last column are never counted.
-// The storage of scratch, if any, is reused for the list of crossings.
 RegionGraph BuildRegionGraph(std::span<const int32_t> regionMap, int32_t width, int32_t height,
-                             int32_t regionCount, std::vector<int32_t> scratch = {});
+                             int32_t regionCount);
 
 }  // namespace mirrask
 
