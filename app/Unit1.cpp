@@ -943,7 +943,7 @@ void TForm1::Button4Click() {
 // ---- Saving --------------------------------------------------------------------------------
 
 void TForm1::BtSaveClick() {
-    const QString fileName = io::GetSaveImageFileName(this);
+    const QString fileName = io::GetSaveImageFileName(this, &mainViewOutputSettings_);
     if (fileName.isEmpty()) return;
     SaveToFile(fileName);
 }
@@ -954,8 +954,11 @@ bool TForm1::SaveToFile(const QString& fileName) {
     SetHint(kHintWorking);
     ui->Label5->repaint();
     const imaging::Bitmap* picture = nullptr;
+    // Each view writes with its own options.
+    io::OutputSettings settings;
     if (ui->ImageEnView1->width() != 0) {
         picture = &ui->ImageEnView1->Model().CurrentBitmap();
+        settings = mainViewOutputSettings_;
     } else if (ui->ImageEnView2->width() != 0) {
         ImageView* second = ui->ImageEnView2;
         imaging::ImageModel& model = second->Model();
@@ -969,7 +972,7 @@ bool TForm1::SaveToFile(const QString& fileName) {
     }
     if (picture == nullptr) return false;
 
-    const io::FileResult result = io::SaveImageFile(fileName, *picture);
+    const io::FileResult result = io::SaveImageFile(fileName, *picture, settings);
     if (!result.ok) {
         SetHint(result.message);
         return false;

@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+#include "io/image_file.h"
+
 class QApplication;
 class QLabel;
 class QStyle;
@@ -118,6 +120,9 @@ class TForm1 : public QWidget {
 
     ImageView* MainView() const;
     ImageView* SecondView() const;
+    // The main view's writer options, edited with the save dialog's advanced button. The second
+    // view keeps the writers' defaults: nothing in the window changes its options.
+    io::OutputSettings& MainViewOutputSettings() { return mainViewOutputSettings_; }
 
   public slots:
     void FormCreate();
@@ -200,6 +205,7 @@ class TForm1 : public QWidget {
     std::unique_ptr<QStyle> tabStyle_;
     bool pressStartedOnForm_ = false;
     bool handCursorShown_ = false;
+    io::OutputSettings mainViewOutputSettings_;
 };
 
 #endif  // QUILLANE_APP_UNIT1_H

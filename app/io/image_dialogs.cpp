@@ -1,12 +1,17 @@
 #include "io/image_dialogs.h"
 
+#include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QFileInfo>
+#include <QFormLayout>
 #include <QGridLayout>
 #include <QImageIOHandler>
 #include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QSpinBox>
 
 #include "io/image_file.h"
 
@@ -15,6 +20,9 @@ namespace io {
 namespace {
 
 constexpr int kPreviewSide = 220;
+// What the writers use when left to themselves, shown in place of "default".
+constexpr int kDefaultQuality = 75;
+constexpr int kDefaultPngCompression = 6;
 
 QString PatternsFor(const QStringList& extensions) {
     QStringList patterns;
@@ -97,7 +105,45 @@ void ImageOpenDialog::ShowPreview(const QString& path) {
     preview_->setToolTip(QStringLiteral("%1 x %2").arg(shown.width()).arg(shown.height()));
 }
 
-ImageSaveDialog::ImageSaveDialog(QWidget* parent) : QFileDialog(parent) {
+OutputSettingsDialog::OutputSettingsDialog(const OutputSettings& settings, QWidget* parent)
+    : QDialog(parent) {
+    setWindowTitle(QStringLiteral("高级选项"));
+    const auto spinBox = [this](int minimum, int maximum, int value, int writerDefault) {
+        auto* box = new QSpinBox(this);
+        box->setRange(minimum, maximum);
+        box->setValue(value >= 0 ? value : writerDefault);
+        return box;
+    };
+    jpegQuality_ = spinBox(0, 100, settings.jpegQuality, kDefaultQuality);
+    jpegQuality_->setObjectName(QStringLiteral("jpegQuality"));
+    webpQuality_ = spinBox(0, 100, settings.webpQuality, kDefaultQuality);
+    webpQuality_->setObjectName(QStringLiteral("webpQuality"));
+    pngCompression_ = spinBox(0, 9, settings.pngCompression, kDefaultPngCompression);
+    pngCompression_->setObjectName(QStringLiteral("pngCompression"));
+    tiffCompressed_ = new QCheckBox(QStringLiteral("LZW 无损压缩"), this);
+    tiffCompressed_->setObjectName(QStringLiteral("tiffCompressed"));
+    tiffCompressed_->setChecked(settings.tiffCompressed);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* form = new QFormLayout(this);
+    form->addRow(QStringLiteral("JPEG 质量（0–100）："), jpegQuality_);
+    form->addRow(QStringLiteral("WebP 质量（0–100）："), webpQuality_);
+    form->addRow(QStringLiteral("PNG 压缩级别（0–9）："), pngCompression_);
+    form->addRow(QStringLiteral("TIFF："), tiffCompressed_);
+    form->addRow(buttons);
+}
+
+OutputSettings OutputSettingsDialog::Settings() const {
+    return OutputSettings{jpegQuality_->value(), webpQuality_->value(), pngCompression_->value(),
+                          tiffCompressed_->isChecked()};
+}
+
+ImageSaveDialog::ImageSaveDialog(QWidget* parent, OutputSettings* settings) : QFileDialog(parent) {
     setOption(QFileDialog::DontUseNativeDialog);
     setAcceptMode(QFileDialog::AcceptSave);
     setFileMode(QFileDialog::AnyFile);
@@ -108,6 +154,17 @@ ImageSaveDialog::ImageSaveDialog(QWidget* parent) : QFileDialog(parent) {
         const QRegularExpressionMatch match = firstExtension.match(filter);
         if (match.hasMatch()) setDefaultSuffix(match.captured(1));
     });
+    if (settings == nullptr) return;
+    advancedButton_ = new QPushButton(QStringLiteral("高级…"), this);
+    advancedButton_->setObjectName(QStringLiteral("advancedButton"));
+    connect(advancedButton_, &QPushButton::clicked, this, [this, settings] {
+        OutputSettingsDialog options(*settings, this);
+        if (options.exec() == QDialog::Accepted) *settings = options.Settings();
+    });
+    // The non-native dialog lays itself out on a grid: the button goes below it, at the left.
+    if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
+        grid->addWidget(advancedButton_, grid->rowCount(), 0);
+    }
 }
 
 QString GetOpenImageFileName(QWidget* parent) {
@@ -116,8 +173,8 @@ QString GetOpenImageFileName(QWidget* parent) {
     return dialog.selectedFiles().value(0);
 }
 
-QString GetSaveImageFileName(QWidget* parent) {
-    ImageSaveDialog dialog(parent);
+QString GetSaveImageFileName(QWidget* parent, OutputSettings* settings) {
+    ImageSaveDialog dialog(parent, settings);
     if (dialog.exec() != QDialog::Accepted) return {};
     return dialog.selectedFiles().value(0);
 }

@@ -92,7 +92,8 @@ LoadedImage Load(const QString& path) {
     return LoadedImage{FileResult{true, {}, {}}, BitmapFromQImage(image)};
 }
 
-FileResult Save(const QString& path, const imaging::Bitmap& bitmap) {
+FileResult Save(const QString& path, const imaging::Bitmap& bitmap,
+                const OutputSettings& settings) {
     const QString extension = QFileInfo(path).suffix().toLower();
     const bool tga = extension == QLatin1String("tga");
     const QByteArray format = tga ? QByteArray("tga") : WriterFormat(extension);
@@ -123,7 +124,14 @@ FileResult Save(const QString& path, const imaging::Bitmap& bitmap) {
             // transparent pixels; 16 bits per channel keep unassociated alpha, and every 8-bit
             // value v is stored exactly as v * 257.
             if (image.hasAlphaChannel()) image = image.convertToFormat(QImage::Format_RGBA64);
-            writer.setCompression(1);  // LZW, lossless
+            writer.setCompression(settings.tiffCompressed ? 1 : 0);  // 1: LZW, lossless
+        } else if (format == "jpg" || format == "jpeg") {
+            writer.setQuality(settings.jpegQuality);
+        } else if (format == "webp") {
+            writer.setQuality(settings.webpQuality);
+        } else if (format == "png" && settings.pngCompression >= 0) {
+            // Qt's PNG writer takes 0 to 100 and uses value * 9 / 100 as the zlib level.
+            writer.setCompression((settings.pngCompression * 100 + 8) / 9);
         }
         written = !image.isNull() && writer.write(image);
         writeError = image.isNull() ? QStringLiteral("out of memory") : writer.errorString();
@@ -153,9 +161,10 @@ LoadedImage LoadImageFile(const QString& path) {
     }
 }
 
-FileResult SaveImageFile(const QString& path, const imaging::Bitmap& bitmap) {
+FileResult SaveImageFile(const QString& path, const imaging::Bitmap& bitmap,
+                         const OutputSettings& settings) {
     try {
-        return Save(path, bitmap);
+        return Save(path, bitmap, settings);
     } catch (const std::bad_alloc&) {
         return Failure(QStringLiteral("无法保存：内存不足。"),
                        QStringLiteral("%1: out of memory").arg(path));

@@ -38,14 +38,26 @@ struct LoadedImage {
 // kMaxImagePixels or kMaxImageSide (checked from the header before decoding).
 LoadedImage LoadImageFile(const QString& path);
 
+// Per-format options of the writers, as the save dialog's advanced button edits them. -1 leaves
+// the writer's own default.
+struct OutputSettings {
+    int jpegQuality = -1;        // 0 (smallest file) to 100 (best picture); the default is 75
+    int webpQuality = -1;        // the same scale; the default is 75
+    int pngCompression = -1;     // zlib level 0 (none, fastest) to 9 (smallest file); default 6
+    bool tiffCompressed = true;  // LZW (lossless) or none
+    bool operator==(const OutputSettings&) const = default;
+};
+
 // Writes the bitmap in the format named by the file's extension, compared in lower case: png,
 // jpg, jpeg, bmp, tif, tiff, tga, webp (and any other the installed writers support). The alpha
 // channel is written where the format keeps one (png, tif, tiff, tga, webp); elsewhere the
-// colours are written as they are. TIFF is LZW-compressed; with alpha it is written with 16 bits
-// per channel (each byte v as v * 257), so that the colours under transparent pixels survive. The
+// colours are written as they are. The settings apply to their formats (TIFF is LZW-compressed
+// unless they say otherwise). With alpha, TIFF is written with 16 bits per channel (each byte v
+// as v * 257), so that the colours under transparent pixels survive. The
 // file is written beside the target and then renamed over it, so a failed save leaves an existing
 // file as it was. Fails for an unknown extension, an empty bitmap or any write error.
-FileResult SaveImageFile(const QString& path, const imaging::Bitmap& bitmap);
+FileResult SaveImageFile(const QString& path, const imaging::Bitmap& bitmap,
+                         const OutputSettings& settings = {});
 
 // Lower-case extensions SaveImageFile writes, without dots.
 QStringList WritableExtensions();

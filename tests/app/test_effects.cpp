@@ -744,6 +744,34 @@ class EffectsTest : public QObject {
         QVERIFY(model.CurrentBitmap() == once);
     }
 
+    // The main view writes with the options of the save dialog's advanced button; the composite
+    // keeps the writers' defaults whatever they say.
+    void eachViewWritesWithItsOwnOptions() {
+        OpenAndSelect(discFile);
+        Click("BtErase");
+        const auto savedBytes = [this](const QString& name) {
+            const QString file = dir.filePath(name);
+            if (!form->SaveToFile(file)) return QByteArray();
+            QFile saved(file);
+            return saved.open(QIODevice::ReadOnly) ? saved.readAll() : QByteArray();
+        };
+        form->MainViewOutputSettings().jpegQuality = 95;
+        const QByteArray fine = savedBytes(QStringLiteral("fine.jpg"));
+        form->MainViewOutputSettings().jpegQuality = 5;
+        const QByteArray coarse = savedBytes(QStringLiteral("coarse.jpg"));
+        QVERIFY(!coarse.isEmpty());
+        QVERIFY(fine.size() > 2 * coarse.size());
+
+        form->MainViewOutputSettings() = io::OutputSettings{};
+        Click("Button4");
+        QVERIFY(form->LoadBackgroundFile(backgroundFile));
+        const QByteArray byDefault = savedBytes(QStringLiteral("composite-default.jpg"));
+        form->MainViewOutputSettings().jpegQuality = 5;
+        const QByteArray withMainOptions = savedBytes(QStringLiteral("composite-main.jpg"));
+        QVERIFY(!byDefault.isEmpty());
+        QCOMPARE(withMainOptions, byDefault);
+    }
+
     void buttonsTakeTheirFilesFromTheDialogs() {
         OpenAndSelect(discFile);
         AnswerFileDialog([this] { Click("Button1"); }, backgroundFile);

@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QCheckBox>
 #include <QImage>
 #include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTimer>
 
 namespace io {
 namespace {
@@ -55,6 +60,43 @@ TEST(ImageSaveDialog, IsANonNativeSaveDialogAddingTheTypesExtension) {
     dialog.selectNameFilter(filters.at(1));
     emit dialog.filterSelected(filters.at(1));
     EXPECT_EQ(dialog.defaultSuffix(), QStringLiteral("jpg"));
+}
+
+TEST(ImageSaveDialog, AdvancedButtonEditsTheSettingsOnlyWhenAccepted) {
+    EXPECT_EQ(ImageSaveDialog().AdvancedButton(), nullptr);
+    for (const bool accepted : {true, false}) {
+        SCOPED_TRACE(accepted ? "accepted" : "cancelled");
+        OutputSettings settings;
+        ImageSaveDialog dialog(nullptr, &settings);
+        ASSERT_NE(dialog.AdvancedButton(), nullptr);
+        EXPECT_TRUE(dialog.isAncestorOf(dialog.AdvancedButton()));
+        EXPECT_EQ(dialog.AdvancedButton()->text(), QStringLiteral("高级…"));
+        // The options dialog is modal: answer it once it shows.
+        QTimer::singleShot(0, [accepted] {
+            auto* options = qobject_cast<OutputSettingsDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(options, nullptr);
+            options->findChild<QSpinBox*>(QStringLiteral("jpegQuality"))->setValue(40);
+            options->findChild<QCheckBox*>(QStringLiteral("tiffCompressed"))->setChecked(false);
+            accepted ? options->accept() : options->reject();
+        });
+        dialog.AdvancedButton()->click();
+        const OutputSettings expected = accepted ? OutputSettings{.jpegQuality = 40,
+                                                                  .webpQuality = 75,
+                                                                  .pngCompression = 6,
+                                                                  .tiffCompressed = false}
+                                                 : OutputSettings{};
+        EXPECT_EQ(settings, expected);
+    }
+}
+
+TEST(OutputSettingsDialog, ShowsTheSettingsAndTheWritersDefaults) {
+    const OutputSettings chosen{
+        .jpegQuality = 90, .webpQuality = 20, .pngCompression = 1, .tiffCompressed = false};
+    EXPECT_EQ(OutputSettingsDialog(chosen).Settings(), chosen);
+    EXPECT_EQ(
+        OutputSettingsDialog(OutputSettings{}).Settings(),
+        (OutputSettings{
+            .jpegQuality = 75, .webpQuality = 75, .pngCompression = 6, .tiffCompressed = true}));
 }
 
 }  // namespace

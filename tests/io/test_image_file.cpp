@@ -8,6 +8,7 @@
 #include <QImageReader>
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <string_view>
 
 #include "file_bytes.h"
 
@@ -159,6 +160,57 @@ TEST_F(ImageFileTest, JpegIsTurnedAsItsExifOrientationSays) {
         const Rgb p = loaded.bitmap.PixelAt(4, y);
         EXPECT_EQ(p.red > 200, red) << "row " << y;
         EXPECT_EQ(p.blue > 200, !red) << "row " << y;
+    }
+}
+
+// Each format's option changes the file it writes, and only that format's; a default left as -1
+// writes what the dialog shows as the writer's default.
+TEST_F(ImageFileTest, OutputSettingsApplyToTheirFormats) {
+    // Flat 16 x 16 blocks with sharp edges: compressible, with detail for the lossy writers.
+    Bitmap textured(96, 64);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 96; ++x)
+            textured.SetPixel(x, y,
+                              Rgb{uint8_t(x / 16 * 40), uint8_t(y / 16 * 60),
+                                  uint8_t((x / 16 + y / 16) % 2 * 200)});
+    const auto bytesWith = [&](const char* extension, const OutputSettings& settings) {
+        const QString path = PathOf(QStringLiteral("out.") + extension);
+        EXPECT_TRUE(SaveImageFile(path, textured, settings).ok) << extension;
+        return ReadFileBytes(path);
+    };
+    const struct {
+        const char* extension;
+        OutputSettings larger;
+        OutputSettings smaller;
+        OutputSettings explicitDefault;
+        bool lossless;
+    } cases[] = {
+        {"jpg", {.jpegQuality = 98}, {.jpegQuality = 10}, {.jpegQuality = 75}, false},
+        {"webp", {.webpQuality = 98}, {.webpQuality = 10}, {.webpQuality = 75}, false},
+        {"png", {.pngCompression = 0}, {.pngCompression = 9}, {.pngCompression = 6}, true},
+        {"tif", {.tiffCompressed = false}, {.tiffCompressed = true}, {}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.extension);
+        const QByteArray larger = bytesWith(c.extension, c.larger);
+        const QByteArray smaller = bytesWith(c.extension, c.smaller);
+        EXPECT_GT(larger.size(), smaller.size());
+        EXPECT_EQ(bytesWith(c.extension, {}), bytesWith(c.extension, c.explicitDefault));
+        // Another format's option changes nothing here.
+        const OutputSettings unrelated{
+            .jpegQuality = 3, .webpQuality = 3, .pngCompression = 1, .tiffCompressed = true};
+        if (std::string_view(c.extension) == "tif") {
+            EXPECT_EQ(bytesWith(c.extension, unrelated), smaller);
+        }
+        if (c.lossless) {
+            for (const OutputSettings& settings : {c.larger, c.smaller}) {
+                ASSERT_TRUE(SaveImageFile(PathOf(QStringLiteral("check.") + c.extension), textured,
+                                          settings)
+                                .ok);
+                EXPECT_EQ(LoadImageFile(PathOf(QStringLiteral("check.") + c.extension)).bitmap,
+                          textured);
+            }
+        }
     }
 }
 
