@@ -27,12 +27,12 @@ namespace mirrask {
 //   first pixel.
 //
 // So the flooding is done in passes in raster order, each touching the image locally: mark every
-// pixel's equal neighbours and its first lower neighbour; give the pixels of the second step their
-// parent from their neighbours' marks; then, plateau by plateau, find the parents of the pixels
-// still without one by a breadth-first search from the second step, or number the plateau as a
-// new region; finally copy every pixel's region from its parent, following chains of parents that
-// lead ahead in raster order. The regions and their numbers are
-// exactly those of the level-by-level immersion.
+// pixel's equal neighbours and its first lower neighbour; give the pixels of the next few steps
+// their parent from their neighbours' marks; then, plateau by plateau, find the parents of the
+// pixels still without one by a breadth-first search from the last of those steps, or number the
+// plateau as a new region; finally copy every pixel's region from its parent, following chains of
+// parents that lead ahead in raster order. The regions and their numbers are exactly those of the
+// level-by-level immersion.
 
 namespace {
 
@@ -134,12 +134,14 @@ void ClassifyRow(const uint8_t* above, const uint8_t* row, const uint8_t* below,
     if (width > 1) edge(width - 1);
 }
 
-// The state of a pixel after the second distance step is known: a pixel without a lower
-// neighbour but with a neighbour of its level that has one is two steps from the regions, and its
-// parent is the first such neighbour. Takes the states of the pixel and its four neighbours before
-// this step (0 for a neighbour outside the image).
-[[gnu::always_inline]] inline uint8_t SecondStep(uint8_t s, uint8_t left, uint8_t right,
-                                                 uint8_t above, uint8_t below) {
+// The state of a pixel once the next distance step is known. After the first step, a pixel without
+// a lower neighbour but with a neighbour of its level that has one is in the second step, and its
+// parent is the first such neighbour. Likewise after step d: a pixel still without a parent has no
+// neighbour of its level in a step before d, so if one in step d is next to it, it is in step
+// d + 1 with the first such neighbour as parent. Takes the states of the pixel and its four
+// neighbours before this step (0 for a neighbour outside the image).
+[[gnu::always_inline]] inline uint8_t NextStep(uint8_t s, uint8_t left, uint8_t right,
+                                               uint8_t above, uint8_t below) {
     if ((s & kCodeBits) != kInner) return s;
     const auto near = [&](uint8_t same, uint8_t neighbour) {
         return (s & same) != 0 && (neighbour & kCodeBits) != kInner;
@@ -152,13 +154,13 @@ void ClassifyRow(const uint8_t* above, const uint8_t* row, const uint8_t* below,
     return static_cast<uint8_t>(s | code);
 }
 
-// SecondStep for a row, from the states before the step (above or below null at the image's
+// NextStep for a row, from the states before the step (above or below null at the image's
 // edge) into out.
-void SecondStepRow(const uint8_t* above, const uint8_t* row, const uint8_t* below, int32_t width,
-                   uint8_t* out) {
+void NextStepRow(const uint8_t* above, const uint8_t* row, const uint8_t* below, int32_t width,
+                 uint8_t* out) {
     const auto edge = [&](int32_t x) {
-        out[x] = SecondStep(row[x], x > 0 ? row[x - 1] : 0, x + 1 < width ? row[x + 1] : 0,
-                            above != nullptr ? above[x] : 0, below != nullptr ? below[x] : 0);
+        out[x] = NextStep(row[x], x > 0 ? row[x - 1] : 0, x + 1 < width ? row[x + 1] : 0,
+                          above != nullptr ? above[x] : 0, below != nullptr ? below[x] : 0);
     };
     edge(0);
     int32_t x = 1;
@@ -191,7 +193,7 @@ void SecondStepRow(const uint8_t* above, const uint8_t* row, const uint8_t* belo
         }
 #endif
         for (; x + 1 < width; ++x)
-            out[x] = SecondStep(row[x], row[x - 1], row[x + 1], above[x], below[x]);
+            out[x] = NextStep(row[x], row[x - 1], row[x + 1], above[x], below[x]);
     } else {
         for (; x + 1 < width; ++x)
             edge(x);
@@ -207,7 +209,9 @@ class Flooding {
 
     int32_t Run() {
         ClassifyPixels();
-        MarkSecondStep();
+        // Steps 2 to 4 this way, a few cheap passes; the plateaus reach further only rarely.
+        for (int step = 2; step <= 4; ++step)
+            MarkNextStep();
         FindParents();
         NumberNewRegions();
         CopyRegions();
@@ -228,13 +232,13 @@ class Flooding {
 
     // Rows are written back one row late, so that every pixel sees its neighbours' states from
     // before this step.
-    void MarkSecondStep() {
+    void MarkNextStep() {
         const size_t w = static_cast<size_t>(width_);
         std::vector<uint8_t> rows(2 * w);
         for (int32_t y = 0; y < height_; ++y) {
             const uint8_t* row = state_.data() + y * w;
-            SecondStepRow(y > 0 ? row - w : nullptr, row, y + 1 < height_ ? row + w : nullptr,
-                          width_, rows.data() + (y & 1) * w);
+            NextStepRow(y > 0 ? row - w : nullptr, row, y + 1 < height_ ? row + w : nullptr, width_,
+                        rows.data() + (y & 1) * w);
             if (y > 0) std::copy_n(rows.data() + ((y - 1) & 1) * w, w, state_.data() + (y - 1) * w);
         }
         std::copy_n(rows.data() + ((height_ - 1) & 1) * w, w, state_.data() + (height_ - 1) * w);
@@ -291,23 +295,37 @@ class Flooding {
 
     void WalkPlateau(int32_t first) {
         uint8_t* const state = state_.data();
-        // Gather the pixels of the plateau still without a parent: all at least three steps
-        // from the regions, or the whole plateau if no region reaches it.
+        // Gather the pixels of the plateau still without a parent: all beyond the marked steps,
+        // or the whole plateau if no region reaches it.
         int32_t* members = Room(members_, 0, 1);
         size_t memberCount = 1;
         members[0] = first;
         state[first] |= kPending;
+        // Also noted: whether any member touches a pixel of the last marked step (with a parent and
+        // not pending). If none does, no region reaches the plateau.
+        bool reached = false;
         for (size_t k = 0; k < memberCount; ++k) {
             members = Room(members_, memberCount, 4);
             const int32_t p = members[k];
             for (const int32_t q : SameOrSelf(p, state[p])) {
-                const bool added = (state[q] & (kCodeBits | kPending)) == kInner;
+                const uint8_t s = state[q] & (kCodeBits | kPending);
+                const bool added = s == kInner;
+                reached |= s != kInner && s < kPending;
                 state[q] |= added ? kPending : 0;
                 members[memberCount] = q;
                 memberCount += added;
             }
         }
-        // Those next to a pixel of the second step form the third; their parent is the first
+        if (!reached) {  // a new region
+            const int32_t number = static_cast<int32_t>(newRegionLevels_.size());
+            newRegionLevels_.push_back(gradient_[first]);
+            for (size_t k = 0; k < memberCount; ++k) {
+                regionMap_[members[k]] = number;
+                state[members[k]] = WithCode(state[members[k]] & ~kPending, kNewRegion);
+            }
+            return;
+        }
+        // Those next to a pixel of the last marked step form the next; their parent is the first
         // such neighbour.
         int32_t* step = Room(step_, 0, memberCount);
         size_t stepCount = 0;
@@ -317,7 +335,7 @@ class Flooding {
             const auto around = SameOrSelf(p, s);
             uint8_t code = kInner;
             for (int d = 3; d >= 0; --d) {
-                // Members stay pending here, so only pixels of the second step count.
+                // Members stay pending here, so only pixels of the last marked step count.
                 const uint8_t c = state[around[d]] & (kCodeBits | kPending);
                 code = c != kInner && c < kPending ? static_cast<uint8_t>(kParentLeft + d) : code;
             }
@@ -327,15 +345,6 @@ class Flooding {
         }
         for (size_t k = 0; k < stepCount; ++k)
             state[step[k]] &= ~kPending;
-        if (stepCount == 0) {  // reached by no region: a new one
-            const int32_t number = static_cast<int32_t>(newRegionLevels_.size());
-            newRegionLevels_.push_back(gradient_[first]);
-            for (size_t k = 0; k < memberCount; ++k) {
-                regionMap_[members[k]] = number;
-                state[members[k]] = WithCode(state[members[k]] & ~kPending, kNewRegion);
-            }
-            return;
-        }
         // Breadth-first, one distance step at a time. A pixel reached in the next step takes as
         // parent the first (in neighbour order) of its neighbours in the current step; it stays
         // pending until its step begins, so that later neighbours of this step can still win.

@@ -218,11 +218,11 @@ std::vector<int32_t> PlainImmersion(const std::vector<uint8_t>& gradient, int w,
 
 TEST(FloodRegions, SameLabelsAsThePlainImmersion) {
     std::mt19937 random(777);
-    for (int trial = 0; trial < 300; ++trial) {
+    for (int trial = 0; trial < 400; ++trial) {
         const int w = 1 + static_cast<int>(random() % 40);
         const int h = 1 + static_cast<int>(random() % 40);
         std::vector<uint8_t> gradient(static_cast<size_t>(w) * h);
-        switch (trial % 3) {
+        switch (trial % 4) {
             case 0: {  // few levels: wide plateaus, ties between regions
                 const int levelsUsed = 1 + static_cast<int>(random() % 4);
                 for (auto& level : gradient)
@@ -240,6 +240,10 @@ TEST(FloodRegions, SameLabelsAsThePlainImmersion) {
                 }
                 break;
             }
+            case 2:  // wide plateaus with a few dips: long distances, ties far from the regions
+                for (auto& level : gradient)
+                    level = random() % 40 == 0 ? 10 : 90;
+                break;
             default:  // all levels
                 for (auto& level : gradient)
                     level = static_cast<uint8_t>(random());
