@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <array>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "large_buffers.h"
 #include "luv_conversion.h"
 
@@ -69,6 +73,28 @@ size_t RowCrossings(std::span<const int32_t> regionMap, int32_t width, int32_t y
         count += below != a;
     }
     return count;
+}
+
+// The place of higher among the first count entries of highers, or count if absent. May read
+// up to three entries past count.
+int32_t FindHigher(const int32_t* highers, int32_t count, int32_t higher) {
+#if defined(__SSE2__)
+    // Four at a time: regions have a handful of neighbours, so this mostly takes one look.
+    const __m128i wanted = _mm_set1_epi32(higher);
+    for (int32_t k = 0; k < count; k += 4) {
+        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(highers + k));
+        unsigned found =
+            static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(four, wanted))));
+        if (count - k < 4) found &= (1u << (count - k)) - 1;  // entries past count are stale
+        if (found != 0) return k + __builtin_ctz(found);
+    }
+    return count;
+#else
+    for (int32_t k = 0; k < count; ++k) {
+        if (highers[k] == higher) return k;
+    }
+    return count;
+#endif
 }
 
 // The crossings of each group, in chunks of fixed size carved from large blocks, so that one pass
@@ -158,6 +184,7 @@ RegionGraph BuildRegionGraph(std::span<const int32_t> regionMap, int32_t width, 
     std::vector<uint64_t> distinctPairs;  // (higher, count) of every region, region after region
     ReserveLarge(distinctPairs, regionMap.size() / 4);
     std::vector<uint64_t> sorted;
+    std::vector<int32_t> highers, counts;  // the distinct higher regions of one region
     std::array<int32_t, kGroupSize + 1> bounds;
     std::array<int32_t, kGroupSize> place;
     for (int32_t g = 0; g < groupCount; ++g) {
@@ -173,33 +200,40 @@ RegionGraph BuildRegionGraph(std::span<const int32_t> regionMap, int32_t width, 
         sorted.resize(grouped.Size(g));
         std::copy_n(bounds.begin(), kGroupSize, place.begin());
         grouped.ForEach(g, [&](uint64_t key) { sorted[place[placeOf(key)]++] = key; });
-        // The pairs are compacted in place, behind the reading position: a new pair is written
-        // after the distinct ones unconditionally and kept only if no earlier one matched, so
-        // that the search needs no branch on the image.
+        // The pairs are compacted in place, behind the reading position.
         uint64_t* out = sorted.data();
         for (int32_t r = 0; r < regions; ++r) {
+            const uint64_t* const begin = sorted.data() + bounds[r];
             const uint64_t* const end = sorted.data() + bounds[r + 1];
-            uint64_t* const runs = out;
+            const size_t crossings = static_cast<size_t>(end - begin);
+            if (highers.size() < crossings + 4) {
+                highers.resize(2 * (crossings + 4));
+                counts.resize(highers.size());
+            }
             int32_t distinct = 0;
-            for (const uint64_t* it = sorted.data() + bounds[r]; it != end; ++it) {
-                const uint32_t higher = static_cast<uint32_t>(*it);
-                int32_t match = distinct;
-                for (int32_t k = 0; k < distinct; ++k)
-                    match = static_cast<uint32_t>(runs[k]) == higher ? k : match;
-                runs[distinct] = higher;
-                distinct += match == distinct;
-                runs[match] += uint64_t{1} << 32;
+            for (const uint64_t* it = begin; it != end; ++it) {
+                const int32_t higher = static_cast<int32_t>(*it & 0xFFFFFFFFu);
+                const int32_t match = FindHigher(highers.data(), distinct, higher);
+                if (match == distinct) {
+                    highers[distinct] = higher;
+                    counts[distinct] = 0;
+                    ++distinct;
+                }
+                ++counts[match];
             }
+            // Sorted by higher region (a few each).
             for (int32_t k = 1; k < distinct; ++k) {
-                const uint64_t value = runs[k];
+                const int32_t higher = highers[k], count = counts[k];
                 int32_t hole = k;
-                for (; hole > 0 &&
-                       static_cast<uint32_t>(runs[hole - 1]) > static_cast<uint32_t>(value);
-                     --hole)
-                    runs[hole] = runs[hole - 1];
-                runs[hole] = value;
+                for (; hole > 0 && highers[hole - 1] > higher; --hole) {
+                    highers[hole] = highers[hole - 1];
+                    counts[hole] = counts[hole - 1];
+                }
+                highers[hole] = higher;
+                counts[hole] = count;
             }
-            out += distinct;
+            for (int32_t k = 0; k < distinct; ++k)
+                *out++ = static_cast<uint32_t>(highers[k]) | static_cast<uint64_t>(counts[k]) << 32;
             offsets[base + r + 1] = distinct;
         }
         distinctPairs.insert(distinctPairs.end(), sorted.data(), out);
