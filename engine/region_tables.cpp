@@ -126,6 +126,22 @@ class GroupedCrossings {
         }
     }
 
+    // Replaces the group's keys by those of [first, last), no more than it holds.
+    void Replace(uint32_t group, const uint64_t* first, const uint64_t* last) {
+        std::vector<uint64_t*>& chunks = chunks_[group];
+        size_t used = 0;
+        for (size_t left = static_cast<size_t>(last - first); left > 0; ++used) {
+            const size_t count = std::min(left, kChunk);
+            std::copy_n(first, count, chunks[used]);
+            first += count;
+            left -= count;
+            cursor_[group] = chunks[used] + count;
+        }
+        chunks.resize(used);
+        if (used == 0) cursor_[group] = nullptr;
+        chunkEnd_[group] = used == 0 ? nullptr : chunks.back() + kChunk;
+    }
+
     size_t Size(uint32_t group) const {
         const std::vector<uint64_t*>& chunks = chunks_[group];
         return chunks.empty() ? 0 : (chunks.size() - 1) * kChunk + (cursor_[group] - chunks.back());
@@ -181,8 +197,7 @@ RegionGraph BuildRegionGraph(std::span<const int32_t> regionMap, int32_t width, 
     // Group by group: a counting sort by lower region, then each region's distinct higher regions
     // with their counts, sorted, as (higher, count) pairs.
     std::vector<int32_t> offsets = MakeLarge<int32_t>(static_cast<size_t>(regionCount) + 1);
-    std::vector<uint64_t> distinctPairs;  // (higher, count) of every region, region after region
-    ReserveLarge(distinctPairs, regionMap.size() / 4);
+    size_t pairCount = 0;
     std::vector<uint64_t> sorted;
     std::vector<int32_t> highers, counts;  // the distinct higher regions of one region
     std::array<int32_t, kGroupSize + 1> bounds;
@@ -236,17 +251,22 @@ RegionGraph BuildRegionGraph(std::span<const int32_t> regionMap, int32_t width, 
                 *out++ = static_cast<uint32_t>(highers[k]) | static_cast<uint64_t>(counts[k]) << 32;
             offsets[base + r + 1] = distinct;
         }
-        distinctPairs.insert(distinctPairs.end(), sorted.data(), out);
+        // The group's pairs, (higher, count) region after region, take the place of its
+        // crossings.
+        grouped.Replace(static_cast<uint32_t>(g), sorted.data(), out);
+        pairCount += static_cast<size_t>(out - sorted.data());
     }
 
     for (int32_t r = 1; r <= regionCount; ++r)
         offsets[r] += offsets[r - 1];
     std::vector<RegionNeighbour> entries;
-    ReserveLarge(entries, distinctPairs.size());
-    entries.resize(distinctPairs.size());
-    for (size_t k = 0; k < distinctPairs.size(); ++k) {
-        entries[k] = {static_cast<int32_t>(distinctPairs[k] & 0xFFFFFFFFu),
-                      static_cast<int32_t>(distinctPairs[k] >> 32)};
+    ReserveLarge(entries, pairCount);
+    entries.resize(pairCount);
+    RegionNeighbour* entry = entries.data();
+    for (int32_t g = 0; g < groupCount; ++g) {
+        grouped.ForEach(static_cast<uint32_t>(g), [&](uint64_t pair) {
+            *entry++ = {static_cast<int32_t>(pair & 0xFFFFFFFFu), static_cast<int32_t>(pair >> 32)};
+        });
     }
     RegionGraph graph;
     graph.Assign(std::move(offsets), std::move(entries));
