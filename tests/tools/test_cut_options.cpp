@@ -45,6 +45,7 @@ TEST(CutOptions, ParsesEveryOptionInBothSpellings) {
                                           "0.25",
                                           "--object-opacity",
                                           "9",
+                                          "--quality=40",
                                           "--fg-rect",
                                           "1,2,3,4",
                                           "--bg-rect=-1,0,10,1",
@@ -67,6 +68,7 @@ TEST(CutOptions, ParsesEveryOptionInBothSpellings) {
     EXPECT_EQ(job.at, (Point{-5, 7}));
     EXPECT_EQ(job.scale, 0.25);
     EXPECT_EQ(job.objectOpacity, 9);
+    EXPECT_EQ(job.quality, 40);
     EXPECT_EQ(job.rects, (std::vector<MarkRect>{{1, 2, 3, 4, kForegroundMark},
                                                 {-1, 0, 10, 1, kBackgroundMark}}));
     EXPECT_EQ(parsed.run.jobs, 3);
@@ -104,6 +106,8 @@ TEST(CutOptions, RefusesWrongArgumentsWithTheirReason) {
         {{"--opacity", "256"}, "--opacity: '256' is not a whole number from 0 to 255"},
         {{"--opacity", "1.5"}, "is not a whole number"},
         {{"--object-opacity", "-1"}, "is not a whole number"},
+        {{"--quality", "101"}, "--quality: '101' is not a whole number from 0 to 100"},
+        {{"--quality", "high"}, "is not a whole number"},
         {{"--feather", "-1"}, "--feather: '-1' is not a feather radius"},
         {{"--feather", "inf"}, "is not a feather radius"},
         {{"--scale", "0"}, "--scale: '0' is not a scale above 0"},
@@ -149,6 +153,7 @@ TEST(CutOptions, ToArgumentsParsesBackToTheSameOptions) {
     options.at = Point{-7, 8};
     options.scale = 2.0 / 3.0;
     options.objectOpacity = 255;
+    options.quality = 0;
     options.jobNumber = 12;
     const ParsedArguments parsed = Parse(ToArguments(options), false);
     ASSERT_EQ(parsed.error, "");

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -229,6 +230,19 @@ TEST_F(QuillaneCut, EffectOutputsAreTheEffectsOnTheEnginesSelection) {
     ExpectFileHolds(Path("comp.png"),
                     ReplaceBackground(scene_.image, selection, background, {{-5, 7}, 0.5, 200}));
     ExpectFileHolds(Path("cut.tif"), RemoveBackground(scene_.image, selection, 3.0));
+}
+
+TEST_F(QuillaneCut, QualitySetsTheJpegOutputsQuality) {
+    const auto sizesAt = [this](const char* quality) {
+        const ProgramRun run = Run({"image.png", "marks.png", "--fill", "255,255,255", "fill.jpg",
+                                    "--mask", "mask.jpg", "--quality", quality});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        return std::pair{QFileInfo(Path("fill.jpg")).size(), QFileInfo(Path("mask.jpg")).size()};
+    };
+    const auto [fineFill, fineMask] = sizesAt("98");
+    const auto [coarseFill, coarseMask] = sizesAt("5");
+    EXPECT_GT(fineFill, coarseFill);
+    EXPECT_GT(fineMask, coarseMask);
 }
 
 TEST_F(QuillaneCut, WrongInputsAreRefusedWithAMessageAndStatus2) {

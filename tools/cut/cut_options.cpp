@@ -34,6 +34,7 @@ enum class Option {
     At,
     Scale,
     ObjectOpacity,
+    Quality,
 };
 
 struct OptionInfo {
@@ -67,6 +68,7 @@ constexpr std::array kOptions{
     OptionInfo{"--at", Option::At, 1, false},
     OptionInfo{"--scale", Option::Scale, 1, false},
     OptionInfo{"--object-opacity", Option::ObjectOpacity, 1, false},
+    OptionInfo{"--quality", Option::Quality, 1, false},
 };
 
 const OptionInfo* FindOption(const std::string& name) {
@@ -256,6 +258,11 @@ bool ApplyOption(const OptionInfo& info, const std::vector<std::string>& values,
             return SetOnce(info.option == Option::Opacity ? job.opacity : job.objectOpacity,
                            *opacity, name, error);
         }
+        case Option::Quality: {
+            const std::optional<int> quality = ParseIntIn(value, 0, 100);
+            if (!quality) return invalid("a whole number from 0 to 100");
+            return SetOnce(job.quality, *quality, name, error);
+        }
         case Option::Feather: {
             const std::optional<double> radius = ParseReal(value);
             if (!radius || *radius < 0.0 || *radius > kMaxFeather)
@@ -382,6 +389,7 @@ std::vector<std::string> ToArguments(const JobOptions& options) {
     if (options.scale) arguments.push_back("--scale=" + RealText(*options.scale));
     if (options.objectOpacity)
         arguments.push_back("--object-opacity=" + std::to_string(*options.objectOpacity));
+    if (options.quality) arguments.push_back("--quality=" + std::to_string(*options.quality));
     if (options.jobNumber)
         arguments.push_back("--job-number=" + std::to_string(*options.jobNumber));
     if (!options.inputs.empty()) {
@@ -412,6 +420,7 @@ JobOptions CombineOptions(const JobOptions& common, const JobOptions& line) {
     over(combined.at, line.at);
     over(combined.scale, line.scale);
     over(combined.objectOpacity, line.objectOpacity);
+    over(combined.quality, line.quality);
     over(combined.jobNumber, line.jobNumber);
     return combined;
 }
@@ -537,6 +546,7 @@ ResolvedJob ResolveJob(const JobOptions& options, int number) {
     jobSpec.at = options.at.value_or(Point{});
     jobSpec.scale = options.scale.value_or(1.0);
     jobSpec.objectOpacity = options.objectOpacity;
+    jobSpec.quality = options.quality;
 
     const std::vector<std::string> outputs = jobSpec.OutputFiles();
     if (outputs.empty()) {

@@ -5,7 +5,7 @@
 //   marks      MARKS or --marks FILE, --fg-rect X,Y,W,H, --bg-rect X,Y,W,H (any number)
 //   outputs    --mask FILE, --cutout FILE, --fill COLOUR FILE, --blur SIGMA FILE,
 //              --background PICTURE FILE, --outlines FILE, --regions FILE, --region-map FILE
-//   settings   --opacity A, --feather R, --at X,Y, --scale F, --object-opacity A
+//   settings   --opacity A, --feather R, --at X,Y, --scale F, --object-opacity A, --quality Q
 // A single-value option may also be written --name=value. "--" ends the options.
 #ifndef QUILLANE_TOOLS_CUT_OPTIONS_H
 #define QUILLANE_TOOLS_CUT_OPTIONS_H
@@ -84,6 +84,7 @@ struct JobOptions {
     std::optional<Point> at;
     std::optional<double> scale;
     std::optional<int> objectOpacity;
+    std::optional<int> quality;  // of JPEG and WebP outputs, 0 to 100
     // The job's number in its run, for the {n} placeholder (given to each worker of a batch).
     std::optional<int> jobNumber;
 
@@ -143,6 +144,7 @@ struct JobSpec {
     Point at;
     double scale = 1.0;
     std::optional<int> objectOpacity;
+    std::optional<int> quality;  // unset: the writers' default
 
     // Outputs that need the engine's selection.
     bool NeedsSelection() const;

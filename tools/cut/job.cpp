@@ -65,8 +65,11 @@ void Save(const io::FileResult& result, Reporter& report) {
     if (!result.ok) report.Error("cannot write " + result.reason.toStdString(), kExitFailure);
 }
 
-void SaveImage(const std::string& path, const imaging::Bitmap& bitmap, Reporter& report) {
-    Save(io::SaveImageFile(Q(path), bitmap), report);
+void SaveImage(const JobSpec& job, const std::string& path, const imaging::Bitmap& bitmap,
+               Reporter& report) {
+    io::OutputSettings settings;
+    if (job.quality) settings.jpegQuality = settings.webpQuality = *job.quality;
+    Save(io::SaveImageFile(Q(path), bitmap, settings), report);
 }
 
 // The region outputs, from the engine's pre-segmentation on a private state.
@@ -79,8 +82,8 @@ void WriteRegionOutputs(const JobSpec& job, const imaging::Bitmap& image, Report
     if (!job.regionMap.empty())
         Save(SaveRegionMapFile(Q(job.regionMap), regions->regionMap), report);
     if (!job.regions.empty()) {
-        SaveImage(job.regions, PaintRegionMeans(image, regions->regionMap, regions->regionCount),
-                  report);
+        SaveImage(job, job.regions,
+                  PaintRegionMeans(image, regions->regionMap, regions->regionCount), report);
     }
 }
 
@@ -148,7 +151,7 @@ int Run(const JobSpec& job, Reporter& report) {
     if (!job.outlines.empty()) {
         imaging::Bitmap outlined = image;
         std::copy(drawn.begin(), drawn.end(), outlined.Data());
-        SaveImage(job.outlines, outlined, report);
+        SaveImage(job, job.outlines, outlined, report);
     }
     if (!job.NeedsSelection()) return report.Status();
 
@@ -159,22 +162,24 @@ int Run(const JobSpec& job, Reporter& report) {
         report.Warning("nothing is selected: the composite is the background alone");
 
     if (!job.mask.empty())
-        Save(SaveGreyImageFile(Q(job.mask), SelectionMaskValues(selection), width, height), report);
+        Save(SaveGreyImageFile(Q(job.mask), SelectionMaskValues(selection), width, height,
+                               job.quality),
+             report);
     if (!job.cutout.empty())
-        SaveImage(job.cutout, RemoveBackground(image, selection, job.feather), report);
+        SaveImage(job, job.cutout, RemoveBackground(image, selection, job.feather), report);
     if (job.fill) {
         SaveImage(
-            job.fill->output,
+            job, job.fill->output,
             FillBackground(image, selection, job.fill->colour, uint8_t(job.opacity), job.feather),
             report);
     }
     if (job.blur)
-        SaveImage(job.blur->output, BlurBackground(image, selection, job.blur->sigma), report);
+        SaveImage(job, job.blur->output, BlurBackground(image, selection, job.blur->sigma), report);
     if (job.background) {
         ObjectPlacement placement{job.at, job.scale, std::nullopt};
         if (job.objectOpacity) placement.opacity = uint8_t(*job.objectOpacity);
         try {
-            SaveImage(job.background->output,
+            SaveImage(job, job.background->output,
                       ReplaceBackground(image, selection, std::move(background), placement),
                       report);
         } catch (const std::length_error&) {

@@ -51,6 +51,8 @@ Settings:
   --at X,Y                  top-left corner of the object on the background (default 0,0)
   --scale F                 object size on the background, aspect kept (default 1)
   --object-opacity A        alpha of the object on the background, 0 to 255 (default opaque)
+  --quality Q               quality of JPEG and WebP outputs, 0 (smallest file) to 100
+                            (default 75)
 
 Output names may hold {name} (IMAGE's file name without extension), {dir} (IMAGE's folder)
 and {n} (the job's number), and --marks may hold {name} and {dir}, so that one set of options

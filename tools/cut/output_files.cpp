@@ -53,7 +53,7 @@ bool CheckImageOutputName(const std::string& path, std::string& error) {
 }
 
 io::FileResult SaveGreyImageFile(const QString& path, std::span<const uint8_t> values, int width,
-                                 int height) {
+                                 int height, std::optional<int> quality) {
     if (values.size() != size_t(width) * size_t(height))
         throw std::invalid_argument("SaveGreyImageFile: size mismatch");
     const QString extension = ExtensionOf(path);
@@ -63,7 +63,7 @@ io::FileResult SaveGreyImageFile(const QString& path, std::span<const uint8_t> v
         uint8_t* pixels = grey.Data();
         for (size_t p = 0; p < values.size(); ++p)
             pixels[3 * p] = pixels[3 * p + 1] = pixels[3 * p + 2] = values[p];
-        return io::SaveImageFile(path, grey);
+        return io::SaveImageFile(path, grey);  // lossless: no quality
     }
     std::string nameError;
     if (!CheckImageOutputName(path.toStdString(), nameError))
@@ -75,7 +75,8 @@ io::FileResult SaveGreyImageFile(const QString& path, std::span<const uint8_t> v
     return WriteBeside(path, [&](QIODevice& file, QString& error) {
         QImageWriter writer(&file, extension.toLatin1());
         if (extension == QLatin1String("tif") || extension == QLatin1String("tiff"))
-            writer.setCompression(1);  // LZW, lossless
+            writer.setCompression(1);              // LZW, lossless
+        if (quality) writer.setQuality(*quality);  // read by the JPEG and WebP writers only
         if (writer.write(image)) return true;
         error = writer.errorString();
         return false;

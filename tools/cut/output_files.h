@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -22,9 +23,10 @@ QString ExtensionOf(const QString& path);
 bool CheckImageOutputName(const std::string& path, std::string& error);
 
 // Writes one byte per pixel as a single-channel grey picture in the format of the extension
-// (TGA as 24-bit grey, which its writer supports).
+// (TGA as 24-bit grey, which its writer supports), JPEG and WebP at the given quality (0 to 100)
+// or the writer's default.
 io::FileResult SaveGreyImageFile(const QString& path, std::span<const uint8_t> values, int width,
-                                 int height);
+                                 int height, std::optional<int> quality = std::nullopt);
 
 // Writes one 32-bit little-endian signed integer per element, in order, nothing else.
 io::FileResult SaveRegionMapFile(const QString& path, std::span<const int32_t> regionMap);
