@@ -49,6 +49,10 @@ namespace {
 // sorted on its own, in cache.
 constexpr int kGroupBits = 10;
 constexpr int32_t kGroupSize = int32_t{1} << kGroupBits;
+// A crossing key holds the lower region in its high half, the higher in its low half; the bits
+// above the lower region's place in its group are its group.
+constexpr int kCountShift = 32 + kGroupBits;
+constexpr uint64_t kLowerAndHigher = (uint64_t{1} << kCountShift) - 1;
 
 // A crossing of a region border as distributed: the lower region in the high half, the higher in
 // the low half.
@@ -178,19 +182,41 @@ class GroupedCrossings {
 
 RegionGraph BuildRegionGraph(std::span<const int32_t> regionMap, int32_t width, int32_t height,
                              int32_t regionCount) {
-    // Every examined pair that crosses a border, as a key of its two regions, is distributed to
-    // the group of its lower region. Each group is then sorted by lower region, and each region's
-    // distinct higher regions are counted and sorted: the same entries, in the same order, as one
-    // ordered map per region.
+    // Every examined pair that crosses a border, as a key of its two regions with a count, is
+    // distributed to the group of its lower region. Each group is then sorted by lower region, and
+    // each region's distinct higher regions are counted and sorted: the same entries, in the same
+    // order, as one ordered map per region.
     const int32_t groupCount = (regionCount + kGroupSize - 1) / kGroupSize;
     // About one crossing per two pixels in photos; more only costs another block.
     GroupedCrossings grouped(groupCount, regionMap.size() / 2);
     {
-        std::vector<uint64_t> rowKeys(2 * static_cast<size_t>(std::max(width, 1)));
+        const size_t rowRoom = 2 * static_cast<size_t>(std::max(width, 1));
+        std::vector<uint64_t> rowKeys(rowRoom);
+        std::vector<uint32_t> runLengths(rowRoom);
+        // A run of equal keys in a row (a border along the row crosses the pairs below one after
+        // another, a staircase both pairs of its pixels) is distributed once, with its length in
+        // the top bits, where the lower region's group was. Rows too long for those bits are
+        // distributed key by key.
+        const bool runs = rowRoom < (size_t{1} << (64 - kCountShift));
         for (int32_t y = 1; y <= height - 2; ++y) {
             const size_t count = RowCrossings(regionMap, width, y, rowKeys.data());
-            for (size_t k = 0; k < count; ++k)
-                grouped.Add(static_cast<uint32_t>(rowKeys[k] >> (32 + kGroupBits)), rowKeys[k]);
+            size_t runCount = 0;
+            uint64_t previous = ~uint64_t{0};  // no key: lower regions are below 2^31
+            for (size_t k = 0; k < count; ++k) {
+                // Without branches: a new run is written, a continued one only lengthened.
+                const uint64_t key = rowKeys[k];
+                const bool continued = runs && key == previous;
+                rowKeys[runCount] = key;
+                runLengths[runCount] = 1;
+                runLengths[runCount - continued] += continued;
+                runCount += !continued;
+                previous = key;
+            }
+            for (size_t k = 0; k < runCount; ++k) {
+                const uint64_t key = rowKeys[k];
+                grouped.Add(static_cast<uint32_t>(key >> kCountShift),
+                            (key & kLowerAndHigher) | uint64_t{runLengths[k]} << kCountShift);
+            }
         }
     }
 
@@ -234,7 +260,7 @@ RegionGraph BuildRegionGraph(std::span<const int32_t> regionMap, int32_t width, 
                     counts[distinct] = 0;
                     ++distinct;
                 }
-                ++counts[match];
+                counts[match] += static_cast<int32_t>(*it >> kCountShift);
             }
             // Sorted by higher region (a few each).
             for (int32_t k = 1; k < distinct; ++k) {
