@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -153,25 +154,27 @@ class GroupedCrossings {
 
   private:
     void NewChunk(uint32_t group) {
-        if (blocks_.empty() || blockUsed_ == blocks_.back().size()) {
-            // Blocks after the first are smaller: the first is sized for most images.
+        if (blocks_.empty() || blockUsed_ == blockSizes_.back()) {
+            // Blocks after the first are smaller: the first is sized for most images. Left
+            // uninitialised: only the chunks handed out are ever written or read, and the pages
+            // of the rest are never touched.
             const size_t size = blocks_.empty()
                                     ? blockSize_
                                     : std::max(blockSize_ / 4 / kChunk, size_t{1}) * kChunk;
-            std::vector<uint64_t> block;
-            ReserveLarge(block, size);
-            block.resize(size);
-            blocks_.push_back(std::move(block));
+            blocks_.push_back(std::make_unique_for_overwrite<uint64_t[]>(size));
+            blockSizes_.push_back(size);
+            AdviseHugePages(blocks_.back().get(), size * sizeof(uint64_t));
             blockUsed_ = 0;
         }
-        uint64_t* const chunk = blocks_.back().data() + blockUsed_;
+        uint64_t* const chunk = blocks_.back().get() + blockUsed_;
         blockUsed_ += kChunk;
         chunks_[group].push_back(chunk);
         cursor_[group] = chunk;
         chunkEnd_[group] = chunk + kChunk;
     }
 
-    std::vector<std::vector<uint64_t>> blocks_;
+    std::vector<std::unique_ptr<uint64_t[]>> blocks_;
+    std::vector<size_t> blockSizes_;
     size_t blockUsed_ = 0;
     std::vector<std::vector<uint64_t*>> chunks_;
     std::vector<uint64_t*> cursor_, chunkEnd_;
