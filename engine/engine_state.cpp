@@ -1,6 +1,7 @@
 #include "engine_state.h"
 
 #include <limits>
+#include <memory>
 #include <new>
 
 #include "flooding.h"
@@ -52,18 +53,17 @@ int32_t RunWatershed(EngineState& state, const uint8_t* pixels, int32_t width, i
     state.RegionMap.resize(count);
 
     {
-        std::vector<uint8_t> gradient;
-        ReserveLarge(gradient, count);
-        gradient.resize(count);
-        ComputeGradient(pixels, width, height, gradient.data());
-        state.RegionCount = FloodGradient(gradient, width, height, state.RegionMap);
+        // Left uninitialised: the gradient step writes every level.
+        const auto gradient = std::make_unique_for_overwrite<uint8_t[]>(count);
+        AdviseHugePages(gradient.get(), count);
+        ComputeGradient(pixels, width, height, gradient.get());
+        state.RegionCount = FloodGradient({gradient.get(), count}, width, height, state.RegionMap);
     }
 
     // The colours are converted on the fly, in raster order, instead of being kept per pixel:
     // the float sums see the same values in the same order.
     state.RegionTable = ComputeRegionStatsFromPixels(state.RegionMap, state.RegionCount, pixels);
-    state.RegionNeighbours =
-        BuildRegionGraph(state.RegionMap, width, height, state.RegionCount);
+    state.RegionNeighbours = BuildRegionGraph(state.RegionMap, width, height, state.RegionCount);
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "flooding.h"
 
 #include <algorithm>
+#include <memory>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -220,8 +221,10 @@ class Flooding {
 
   private:
     void ClassifyPixels() {
-        ReserveLarge(state_, regionMap_.size());
-        state_.resize(regionMap_.size());
+        // Left uninitialised: the classification writes every byte.
+        stateStorage_ = std::make_unique_for_overwrite<uint8_t[]>(regionMap_.size());
+        AdviseHugePages(stateStorage_.get(), regionMap_.size());
+        state_ = {stateStorage_.get(), regionMap_.size()};
         const size_t w = static_cast<size_t>(width_);
         for (int32_t y = 0; y < height_; ++y) {
             const uint8_t* row = gradient_.data() + y * w;
@@ -513,7 +516,8 @@ class Flooding {
     int32_t width_;
     int32_t height_;
     std::span<int32_t> regionMap_;
-    std::vector<uint8_t> state_;
+    std::unique_ptr<uint8_t[]> stateStorage_;
+    std::span<uint8_t> state_;
     std::vector<uint8_t> newRegionLevels_;  // level of every new region, in order of discovery
     std::vector<int32_t> regionOfNew_;      // its region index
     std::vector<int32_t> members_, step_, nextStep_, chain_;
