@@ -237,19 +237,44 @@ void FlowGraph::Augment(int32_t middleArc) {
     const int32_t sourceSide = arcs_[middleArc ^ 1].head;
     const int32_t sinkSide = arcs_[middleArc].head;
 
-    float bottleneck = arcs_[middleArc].residual;
-    int32_t node = sourceSide;
-    for (int32_t arc; (arc = nodes_[node].parent) != kTerminal; node = nodes_[node].parentNode) {
-        const float residual = arcs_[arc ^ 1].residual;
-        if (residual < bottleneck) bottleneck = residual;
+    // The bottleneck is the first smallest value in the order middle arc, source side from the
+    // source-side node up to its root, sink side likewise. The two sides are walked at the same
+    // time, so that the reads of both paths overlap, each side's minimum folded in its own order:
+    // the source side's on from the middle arc, the sink side's from infinity; the sink side's
+    // minimum then replaces the other only if strictly smaller, which is exactly the sequential
+    // fold (first minimum kept; values that compare false, such as NaN, skipped alike).
+    float sourceMinimum = arcs_[middleArc].residual;
+    float sinkMinimum = std::numeric_limits<float>::infinity();
+    int32_t sourceNode = sourceSide;
+    int32_t sinkNode = sinkSide;
+    int32_t sourceArc = nodes_[sourceNode].parent;
+    int32_t sinkArc = nodes_[sinkNode].parent;
+    while (sourceArc != kTerminal && sinkArc != kTerminal) {
+        const float sourceResidual = arcs_[sourceArc ^ 1].residual;
+        if (sourceResidual < sourceMinimum) sourceMinimum = sourceResidual;
+        const float sinkResidual = arcs_[sinkArc].residual;
+        if (sinkResidual < sinkMinimum) sinkMinimum = sinkResidual;
+        sourceNode = nodes_[sourceNode].parentNode;
+        sinkNode = nodes_[sinkNode].parentNode;
+        sourceArc = nodes_[sourceNode].parent;
+        sinkArc = nodes_[sinkNode].parent;
     }
-    if (nodes_[node].terminalResidual < bottleneck) bottleneck = nodes_[node].terminalResidual;
-    node = sinkSide;
-    for (int32_t arc; (arc = nodes_[node].parent) != kTerminal; node = nodes_[node].parentNode) {
-        const float residual = arcs_[arc].residual;
-        if (residual < bottleneck) bottleneck = residual;
+    for (; sourceArc != kTerminal; sourceArc = nodes_[sourceNode].parent) {
+        const float residual = arcs_[sourceArc ^ 1].residual;
+        if (residual < sourceMinimum) sourceMinimum = residual;
+        sourceNode = nodes_[sourceNode].parentNode;
     }
-    if (-nodes_[node].terminalResidual < bottleneck) bottleneck = -nodes_[node].terminalResidual;
+    for (; sinkArc != kTerminal; sinkArc = nodes_[sinkNode].parent) {
+        const float residual = arcs_[sinkArc].residual;
+        if (residual < sinkMinimum) sinkMinimum = residual;
+        sinkNode = nodes_[sinkNode].parentNode;
+    }
+    if (nodes_[sourceNode].terminalResidual < sourceMinimum)
+        sourceMinimum = nodes_[sourceNode].terminalResidual;
+    if (-nodes_[sinkNode].terminalResidual < sinkMinimum)
+        sinkMinimum = -nodes_[sinkNode].terminalResidual;
+    const float bottleneck = sinkMinimum < sourceMinimum ? sinkMinimum : sourceMinimum;
+    int32_t node;
 
     arcs_[middleArc ^ 1].residual += bottleneck;
     arcs_[middleArc].residual -= bottleneck;
