@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <functional>
+#include <random>
 #include <vector>
 
 #include "gradient.h"
@@ -114,6 +117,66 @@ TEST(Gradient, ImagesWithoutInteriorAreLevelZero) {
         const auto levels = Gradient(w, h, [](int x, int y) { return (x + y) % 2 ? 255 : 0; });
         for (uint8_t level : levels)
             EXPECT_EQ(level, 0) << w << "x" << h;
+    }
+}
+
+// The definition written out per pixel: full grey, gx and gy images, borders copied, the
+// magnitude truncated and clamped to 255.
+std::vector<uint8_t> PlainGradient(const std::vector<uint8_t>& pixels, int w, int h) {
+    std::vector<int> grey(static_cast<size_t>(w) * h), gx(grey.size()), gy(grey.size());
+    for (size_t i = 0; i < grey.size(); ++i)
+        grey[i] = (pixels[3 * i] + pixels[3 * i + 1] + pixels[3 * i + 2]) / 3;
+    const auto g = [&](int x, int y) { return grey[static_cast<size_t>(y) * w + x]; };
+    for (int y = 1; y <= h - 2; ++y) {
+        for (int x = 1; x <= w - 2; ++x) {
+            gx[y * w + x] = (g(x + 1, y - 1) + g(x + 1, y) + g(x + 1, y + 1) - g(x - 1, y - 1) -
+                             g(x - 1, y) - g(x - 1, y + 1)) /
+                            3;
+            gy[y * w + x] = (g(x - 1, y - 1) + g(x, y - 1) + g(x + 1, y - 1) - g(x - 1, y + 1) -
+                             g(x, y + 1) - g(x + 1, y + 1)) /
+                            3;
+        }
+    }
+    for (std::vector<int>* d : {&gx, &gy}) {
+        for (int y = 0; y < h; ++y) {
+            (*d)[y * w] = (*d)[y * w + 1];
+            (*d)[y * w + w - 1] = (*d)[y * w + w - 2];
+        }
+        for (int x = 0; x < w; ++x) {
+            (*d)[x] = (*d)[w + x];
+            (*d)[(h - 1) * w + x] = (*d)[(h - 2) * w + x];
+        }
+    }
+    std::vector<uint8_t> levels(grey.size());
+    for (size_t i = 0; i < levels.size(); ++i) {
+        const int magnitude = static_cast<int>(std::sqrt(double(gx[i] * gx[i] + gy[i] * gy[i])));
+        levels[i] = static_cast<uint8_t>(std::min(magnitude, 255));
+    }
+    return levels;
+}
+
+// Random colours, sharp black-and-white patterns and smooth ramps, in widths that put pixels in
+// every position of the eight-pixel blocks and the row's tail.
+TEST(Gradient, SameLevelsAsTheDefinitionPerPixel) {
+    std::mt19937 random(99);
+    for (int trial = 0; trial < 60; ++trial) {
+        const int w = 3 + trial % 23, h = 3 + static_cast<int>(random() % 9);
+        std::vector<uint8_t> pixels(3 * static_cast<size_t>(w) * h);
+        for (size_t i = 0; i < pixels.size(); ++i) {
+            switch (trial % 3) {
+                case 0:
+                    pixels[i] = static_cast<uint8_t>(random());
+                    break;
+                case 1:
+                    pixels[i] = random() % 2 ? 255 : 0;
+                    break;
+                default:
+                    pixels[i] = static_cast<uint8_t>((i / 3 % w) * 11 + (i / 3 / w) * 29 + i % 3);
+            }
+        }
+        std::vector<uint8_t> levels(static_cast<size_t>(w) * h, 0xAB);
+        ComputeGradient(pixels.data(), w, h, levels.data());
+        ASSERT_EQ(levels, PlainGradient(pixels, w, h)) << w << " x " << h << ", trial " << trial;
     }
 }
 
