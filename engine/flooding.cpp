@@ -306,15 +306,25 @@ class Flooding {
         state[first] |= kPending;
         // Also noted: whether any member touches a pixel of the last marked step (with a parent and
         // not pending). If none does, no region reaches the plateau.
+        // A direction without a neighbour of the same level looks at a stand-in that is always
+        // pending, one per direction: writing to p itself instead would make every later look at
+        // p wait for that write.
         bool reached = false;
+        uint8_t standIns[4] = {kPending, kPending, kPending, kPending};
+        const int32_t offsets[4] = {-1, 1, -width_, width_};
         for (size_t k = 0; k < memberCount; ++k) {
             members = Room(members_, memberCount, 4);
             const int32_t p = members[k];
-            for (const int32_t q : SameOrSelf(p, state[p])) {
-                const uint8_t s = state[q] & (kCodeBits | kPending);
+            const uint8_t same = state[p];
+            for (int d = 0; d < 4; ++d) {
+                const bool inside = same & (kSameLeft << d);
+                const int32_t q = Select(inside, p + offsets[d], 0);
+                uint8_t* const cell = inside ? state + q : standIns + d;
+                const uint8_t value = *cell;
+                const uint8_t s = value & (kCodeBits | kPending);
                 const bool added = s == kInner;
                 reached |= s != kInner && s < kPending;
-                state[q] |= added ? kPending : 0;
+                *cell = static_cast<uint8_t>(value | (added ? kPending : 0));
                 members[memberCount] = q;
                 memberCount += added;
             }
