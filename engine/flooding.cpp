@@ -318,7 +318,11 @@ class Flooding {
             const uint8_t same = state[p];
             for (int d = 0; d < 4; ++d) {
                 const bool inside = same & (kSameLeft << d);
-                const int32_t q = Select(inside, p + offsets[d], 0);
+                // Unsigned: the sum outside the image is never used, but must not overflow.
+                const int32_t q = Select(inside,
+                                         static_cast<int32_t>(static_cast<uint32_t>(p) +
+                                                              static_cast<uint32_t>(offsets[d])),
+                                         0);
                 uint8_t* const cell = inside ? state + q : standIns + d;
                 const uint8_t value = *cell;
                 const uint8_t s = value & (kCodeBits | kPending);
