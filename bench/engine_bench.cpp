@@ -239,24 +239,14 @@ std::vector<uint8_t> GradientOf(const Workspace& w) {
     return gradient;
 }
 
-void BM_WatershedLevelSort(benchmark::State& state, const InputSpec& inputSpec) {
-    Workspace* w = Prepare(inputSpec);
-    if (w == nullptr) return state.SkipWithError("input not available");
-    const std::vector<uint8_t> gradient = GradientOf(*w);
-    TimePerPixel(state, w->image.PixelCount(), [&] {
-        const mirrask::SortedLevels sorted = mirrask::SortPixelsByLevel(gradient);
-        benchmark::DoNotOptimize(sorted.pixels.data());
-    });
-}
-
 void BM_WatershedFlood(benchmark::State& state, const InputSpec& inputSpec) {
     Workspace* w = Prepare(inputSpec);
     if (w == nullptr) return state.SkipWithError("input not available");
-    const mirrask::SortedLevels sorted = mirrask::SortPixelsByLevel(GradientOf(*w));
-    std::vector<int32_t> labels(size_t(w->image.PixelCount()));
+    const std::vector<uint8_t> gradient = GradientOf(*w);
+    std::vector<int32_t> regionMap(size_t(w->image.PixelCount()));
     TimePerPixel(state, w->image.PixelCount(), [&] {
         benchmark::DoNotOptimize(
-            mirrask::FloodRegionIndices(sorted, w->image.width, w->image.height, labels));
+            mirrask::FloodRegions(gradient, w->image.width, w->image.height, regionMap));
     });
 }
 
@@ -526,7 +516,6 @@ void RegisterAll() {
     const Family families[] = {
         {"Watershed", BM_Watershed, 8e6, benchmark::kMillisecond},
         {"Watershed.Gradient", BM_WatershedGradient, 30e6, benchmark::kMillisecond},
-        {"Watershed.LevelSort", BM_WatershedLevelSort, 30e6, benchmark::kMillisecond},
         {"Watershed.Flood", BM_WatershedFlood, 8e6, benchmark::kMillisecond},
         {"Watershed.RegionStats", BM_WatershedRegionStats, 20e6, benchmark::kMillisecond},
         {"Watershed.RegionGraph", BM_WatershedRegionGraph, 20e6, benchmark::kMillisecond},

@@ -57,7 +57,7 @@ int32_t RunWatershed(EngineState& state, const uint8_t* pixels, int32_t width, i
         const auto gradient = std::make_unique_for_overwrite<uint8_t[]>(count);
         AdviseHugePages(gradient.get(), count);
         ComputeGradient(pixels, width, height, gradient.get());
-        state.RegionCount = FloodGradient({gradient.get(), count}, width, height, state.RegionMap);
+        state.RegionCount = FloodRegions({gradient.get(), count}, width, height, state.RegionMap);
     }
 
     // The colours are converted on the fly, in raster order, instead of being kept per pixel:

@@ -539,47 +539,10 @@ class Flooding {
 
 }  // namespace
 
-SortedLevels SortPixelsByLevel(std::span<const uint8_t> gradient) {
-    SortedLevels sorted;
-    std::array<int32_t, 256> histogram{};
-    for (uint8_t level : gradient)
-        ++histogram[level];
-    sorted.offsets[0] = 0;
-    for (int v = 1; v <= 256; ++v)
-        sorted.offsets[v] = sorted.offsets[v - 1] + histogram[v - 1];
-    histogram.fill(0);
-    ReserveLarge(sorted.pixels, gradient.size());
-    sorted.pixels.resize(gradient.size());
-    const int32_t count = static_cast<int32_t>(gradient.size());
-    for (int32_t i = 0; i < count; ++i) {
-        const uint8_t v = gradient[i];
-        sorted.pixels[sorted.offsets[v] + histogram[v]++] = i;
-    }
-    return sorted;
-}
-
-int32_t FloodGradient(std::span<const uint8_t> gradient, int32_t width, int32_t height,
-                      std::span<int32_t> regionMap) {
+int32_t FloodRegions(std::span<const uint8_t> gradient, int32_t width, int32_t height,
+                     std::span<int32_t> regionMap) {
     if (regionMap.empty()) return 0;
     return Flooding(gradient, width, height, regionMap).Run();
-}
-
-int32_t FloodRegionIndices(const SortedLevels& sorted, int32_t width, int32_t height,
-                           std::span<int32_t> regionMap) {
-    std::vector<uint8_t> gradient = MakeLarge<uint8_t>(regionMap.size());
-    for (int level = 0; level < 256; ++level) {
-        for (int32_t k = sorted.offsets[level]; k < sorted.offsets[level + 1]; ++k)
-            gradient[sorted.pixels[k]] = static_cast<uint8_t>(level);
-    }
-    return FloodGradient(gradient, width, height, regionMap);
-}
-
-int32_t FloodRegions(const SortedLevels& sorted, int32_t width, int32_t height,
-                     std::span<int32_t> labels) {
-    const int32_t count = FloodRegionIndices(sorted, width, height, labels);
-    for (int32_t& label : labels)
-        label += 1;
-    return count;
 }
 
 }  // namespace mirrask

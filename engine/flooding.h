@@ -9,35 +9,17 @@
 #ifndef MIRRASK_FLOODING_H
 #define MIRRASK_FLOODING_H
 
-#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
 
 namespace mirrask {
 
-// Pixel indices (y * width + x) grouped by level, each level in raster order; the pixels of level
-// v occupy positions offsets[v] .. offsets[v + 1] - 1.
-struct SortedLevels {
-    std::vector<int32_t> pixels;
-    std::array<int32_t, 257> offsets{};
-};
-
-SortedLevels SortPixelsByLevel(std::span<const uint8_t> gradient);
-
 // Floods the gradient image (width * height levels) and writes every pixel's region index, from 0
 // in order of creation, into regionMap (same size; its prior contents do not matter). Returns the
 // number of regions.
-int32_t FloodGradient(std::span<const uint8_t> gradient, int32_t width, int32_t height,
-                      std::span<int32_t> regionMap);
-
-// The same flooding from the pixels sorted by level.
-int32_t FloodRegionIndices(const SortedLevels& sorted, int32_t width, int32_t height,
-                           std::span<int32_t> regionMap);
-
-// The same with region labels from 1 upwards (index + 1).
-int32_t FloodRegions(const SortedLevels& sorted, int32_t width, int32_t height,
-                     std::span<int32_t> labels);
+int32_t FloodRegions(std::span<const uint8_t> gradient, int32_t width, int32_t height,
+                     std::span<int32_t> regionMap);
 
 }  // namespace mirrask
 
