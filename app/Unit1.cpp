@@ -6,10 +6,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QMouseEvent>
 #include <QProxyStyle>
 #include <QStyleFactory>
 #include <QTabBar>
+#include <QTranslator>
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
@@ -181,6 +183,13 @@ class CompactTabStyle : public QProxyStyle {
 void PrepareApplication(QApplication& application) {
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) {
         application.setStyle(fusion);
+    }
+    // Qt's own dialogs (files, colours) speak Simplified Chinese like the window, where Qt's
+    // translations are installed; otherwise they stay in English. The application owns it.
+    auto* translator = new QTranslator(&application);
+    if (translator->load(QStringLiteral("qtbase_zh_CN"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        application.installTranslator(translator);
     }
 }
 

@@ -87,8 +87,8 @@ inline const QString kHintWorking = QStringLiteral("正在处理，请耐心等�
 // The project's home page, opened by the credit label.
 inline constexpr char kHomePageUrl[] = "https://quillane.example.org";
 
-// The application-wide look the window's layout is designed for: the Fusion style. Call once
-// before creating the window.
+// The application-wide look the window's layout is designed for: the Fusion style, and Qt's own
+// dialogs in Simplified Chinese. Call once before creating the window.
 void PrepareApplication(QApplication& application);
 
 // The window's font: a sans font covering Chinese, sized so that every caption fits.

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential g++ clang libclang-rt-14-dev cmake ninja-build pkg-config ccache clang-format
-  qt6-base-dev qt6-image-formats-plugins libgl-dev
+  qt6-base-dev qt6-image-formats-plugins qt6-translations-l10n libgl-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth fonts-noto-cjk
 )

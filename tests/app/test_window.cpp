@@ -1,5 +1,6 @@
 // The window Corvella driven with real mouse, key and wheel events (Qt Test, offscreen).
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QGroupBox>
 #include <QImage>
@@ -19,6 +20,7 @@
 
 #include "ImageView.h"
 #include "Unit1.h"
+#include "io/image_dialogs.h"
 #include "segmentation.h"
 #include "window_fixture.h"
 
@@ -748,6 +750,14 @@ class WindowTest : public QObject {
         QCOMPARE(label->palette().color(QPalette::WindowText), normal);
         QVERIFY(!label->font().underline());
         QCOMPARE(QApplication::overrideCursor(), nullptr);
+    }
+
+    // The file and colour dialogs come from Qt; PrepareApplication gives them Chinese texts.
+    void qtDialogsSpeakChinese() {
+        io::ImageSaveDialog dialog(nullptr);
+        const auto* buttons = dialog.findChild<QDialogButtonBox*>();
+        QVERIFY(buttons != nullptr);
+        QCOMPARE(buttons->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
     }
 };
 
