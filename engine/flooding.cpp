@@ -410,19 +410,6 @@ class Flooding {
             regionOfNew_[k] = start[newRegionLevels_[k]]++;
     }
 
-    int32_t ParentOf(int32_t p, uint8_t code) const {
-        switch (code) {
-            case kParentLeft:
-                return p - 1;
-            case kParentRight:
-                return p + 1;
-            case kParentAbove:
-                return p - width_;
-            default:
-                return p + width_;
-        }
-    }
-
     // Every pixel copies the region of its parent, row by row. A parent to the left cannot have
     // its own parent to the right (nor the reverse), so within a row the copies to the right are
     // made in a forward sweep and those to the left in a backward sweep. A parent below may lead
@@ -464,65 +451,48 @@ class Flooding {
         }
     }
 
+    // Whether the chain of parents from p ends at q, the first pixel of it whose region is known:
+    // one of a row already done, one resolved, or a new region's pixel, resolved here.
+    bool EndsChain(int32_t q, int32_t p, int32_t rowStart) {
+        if (q < rowStart) return true;
+        const uint8_t c = state_[q] & kCodeBits;
+        if ((q < p && c != kParentRight) || c == kResolved) return true;
+        if (c != kNewRegion) return false;
+        regionMap_[q] = regionOfNew_[regionMap_[q]];
+        state_[q] = WithCode(state_[q], kResolved);
+        return true;
+    }
+
     // Resolves the chain of parents from p, whose parent lies below, and returns p's region.
     // Done are all rows above p's and, in p's row, the pixels before p except those with their
     // parent to the right.
     int32_t ResolveChain(int32_t p, int32_t rowStart) {
-        int32_t* const region = regionMap_.data();
-        uint8_t* const state = state_.data();
         const std::array<int32_t, 8> step = {0, -1, 1, -width_, width_, 0, 0, 0};
-        // The chain after p; almost always short.
+        // The chain after p: almost always short, held on the stack; a longer one goes on in
+        // chain_.
         constexpr int kShort = 32;
         std::array<int32_t, kShort> ahead;
         int length = 0;
-        int32_t q = p + width_;
-        while (true) {
-            if (q < rowStart) break;
-            const uint8_t c = state[q] & kCodeBits;
-            if (q < p && c != kParentRight) break;
-            if (c == kResolved) break;
-            if (c == kNewRegion) {
-                region[q] = regionOfNew_[region[q]];
-                state[q] = WithCode(state[q], kResolved);
-                break;
-            }
-            if (length == kShort) return ResolveLongChain(p, rowStart);
-            ahead[length++] = q;
-            q += step[c];
-        }
-        const int32_t index = region[q];
-        region[p] = index;
-        for (int k = 0; k < length; ++k) {
-            region[ahead[k]] = index;
-            state[ahead[k]] = WithCode(state[ahead[k]], kResolved);
-        }
-        return index;
-    }
-
-    int32_t ResolveLongChain(int32_t p, int32_t rowStart) {
-        int32_t* const region = regionMap_.data();
-        uint8_t* const state = state_.data();
         chain_.clear();
-        chain_.push_back(p);
         int32_t q = p + width_;
-        while (true) {
-            if (q < rowStart) break;
-            const uint8_t c = state[q] & kCodeBits;
-            if (q < p && c != kParentRight) break;
-            if (c == kResolved) break;
-            if (c == kNewRegion) {
-                region[q] = regionOfNew_[region[q]];
-                state[q] = WithCode(state[q], kResolved);
-                break;
+        while (!EndsChain(q, p, rowStart)) {
+            if (length < kShort) {
+                ahead[length++] = q;
+            } else {
+                chain_.push_back(q);
             }
-            chain_.push_back(q);
-            q = ParentOf(q, c);
+            q += step[state_[q] & kCodeBits];
         }
-        const int32_t index = region[q];
-        for (const int32_t r : chain_) {
-            region[r] = index;
-            state[r] = WithCode(state[r], kResolved);
-        }
+        const int32_t index = regionMap_[q];
+        regionMap_[p] = index;
+        const auto resolve = [&](int32_t r) {
+            regionMap_[r] = index;
+            state_[r] = WithCode(state_[r], kResolved);
+        };
+        for (int k = 0; k < length; ++k)
+            resolve(ahead[k]);
+        for (const int32_t r : chain_)
+            resolve(r);
         return index;
     }
 
