@@ -324,7 +324,7 @@ std::string CompareSegmentations(const ReferenceSegmentation& reference,
         return "region count " + std::to_string(state.RegionCount) + " instead of " +
                std::to_string(reference.regionCount);
     }
-    if (state.RegionMap != reference.regionMap) return "region map";
+    if (!std::ranges::equal(state.RegionMap, reference.regionMap)) return "region map";
     if (state.RegionTable.size() != reference.regionTable.size() ||
         std::memcmp(state.RegionTable.data(), reference.regionTable.data(),
                     reference.regionTable.size() * sizeof(RegionInfo)) != 0) {

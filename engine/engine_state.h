@@ -6,7 +6,13 @@
 #include <span>
 #include <vector>
 
+#include "large_buffers.h"
+
 namespace mirrask {
+
+// Region index of every pixel, row-major. Sized without zero-filling: the flooding writes every
+// entry.
+using RegionIndexMap = std::vector<int32_t, UninitialisedAllocator<int32_t>>;
 
 // CIE L*u*v* colour, three float32 in the order L, u, v.
 struct LuvColour {
@@ -64,7 +70,7 @@ struct EngineState {
     int32_t height = 0;
     int32_t pixelCount = 0;
     // Region index (0 .. RegionCount - 1) of every pixel, row-major.
-    std::vector<int32_t> RegionMap;
+    RegionIndexMap RegionMap;
     int32_t RegionCount = 0;
     std::vector<RegionInfo> RegionTable;
     RegionGraph RegionNeighbours;

@@ -6,6 +6,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #if defined(__linux__)
@@ -31,12 +35,37 @@ inline void AdviseHugePages(void* data, size_t bytes) {
 #endif
 }
 
+// std::allocator, except that elements made without a value are left uninitialised: a per-pixel
+// buffer that its step writes in full is not zero-filled first (tens of megabytes per image).
+template <typename T>
+class UninitialisedAllocator : public std::allocator<T> {
+  public:
+    using value_type = T;
+    template <typename U>
+    struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+
+    UninitialisedAllocator() = default;
+    template <typename U>
+    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+
+    template <typename U>
+    void construct(U* place) noexcept(std::is_nothrow_default_constructible_v<U>) {
+        ::new (static_cast<void*>(place)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* place, Args&&... args) {
+        ::new (static_cast<void*>(place)) U(std::forward<Args>(args)...);
+    }
+};
+
 // Makes room for count elements (keeping what the vector holds) and advises the storage before
 // anything touches it.
-template <typename T>
-void ReserveLarge(std::vector<T>& buffer, size_t count) {
+template <typename T, typename Allocator>
+void ReserveLarge(std::vector<T, Allocator>& buffer, size_t count) {
     if (buffer.capacity() < count) {
-        std::vector<T> larger;
+        std::vector<T, Allocator> larger;
         larger.reserve(count);
         AdviseHugePages(larger.data(), count * sizeof(T));
         larger.assign(buffer.begin(), buffer.end());

@@ -23,6 +23,10 @@ class LuvConverter {
     // The colour of one pixel given by its blue, green and red bytes.
     LuvColour Convert(uint8_t blue, uint8_t green, uint8_t red) const;
 
+    // The colours of count pixels of a blue-green-red buffer, as planes of L, u and v: exactly the
+    // values of Convert, eight pixels at a time where the processor has AVX2.
+    void ConvertRow(const uint8_t* pixels, int32_t count, float* L, float* u, float* v) const;
+
     // Lightness table entry i: 116 * (i / 255)^0.3333333 - 16, rounded to float32 once.
     float LightnessEntry(int index) const { return lightness_[index]; }
 

@@ -19,28 +19,39 @@ std::vector<RegionInfo> ComputeRegionStats(std::span<const int32_t> regionMap, i
                                   [&](size_t i) { return pixelColours[i]; });
 }
 
+void DivideRegionSums(std::span<RegionInfo> table) {
+    for (RegionInfo& entry : table) {
+        entry.mean.L = float(double(entry.mean.L) / entry.pixelCount);
+        entry.mean.u = float(double(entry.mean.u) / entry.pixelCount);
+        entry.mean.v = float(double(entry.mean.v) / entry.pixelCount);
+    }
+}
+
 std::vector<RegionInfo> ComputeRegionStatsFromPixels(std::span<const int32_t> regionMap,
                                                      int32_t regionCount, const uint8_t* pixels) {
-    // Photos repeat their colours a lot, near each other above all: conversions are remembered
-    // in a direct-mapped table of recent colours (in the Dragonfly photo four lookups in five
-    // find their colour there).
-    struct Remembered {
-        uint32_t key = 0xFFFFFFFFu;  // no colour: keys have 24 bits
-        LuvColour colour;
-    };
-    constexpr int kBits = 16;
-    std::vector<Remembered> remembered(size_t{1} << kBits);
+    // The colours are converted a block at a time into planes that stay in the cache (the
+    // conversion is vectorised), then added to their regions in raster order.
+    constexpr size_t kBlock = 2048;
+    std::vector<float> planes(3 * kBlock);
+    float* const L = planes.data();
+    float* const u = L + kBlock;
+    float* const v = u + kBlock;
     const LuvConverter converter;
-    return ComputeRegionStatsWith(regionMap, regionCount, [&](size_t i) -> LuvColour {
-        const uint8_t* p = pixels + 3 * i;
-        const uint32_t key = uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
-        Remembered& entry = remembered[(key * 2654435761u) >> (32 - kBits)];
-        if (entry.key != key) {
-            entry.key = key;
-            entry.colour = converter.Convert(p[0], p[1], p[2]);
+    std::vector<RegionInfo> table = MakeLarge<RegionInfo>(static_cast<size_t>(regionCount));
+    for (size_t start = 0; start < regionMap.size(); start += kBlock) {
+        const size_t count = std::min(kBlock, regionMap.size() - start);
+        converter.ConvertRow(pixels + 3 * start, static_cast<int32_t>(count), L, u, v);
+        const int32_t* const regions = regionMap.data() + start;
+        for (size_t k = 0; k < count; ++k) {
+            RegionInfo& entry = table[regions[k]];
+            entry.pixelCount += 1;
+            entry.mean.L += L[k];
+            entry.mean.u += u[k];
+            entry.mean.v += v[k];
         }
-        return entry.colour;
-    });
+    }
+    DivideRegionSums(table);
+    return table;
 }
 
 namespace {

@@ -11,6 +11,10 @@
 
 namespace mirrask {
 
+// Turns every entry's colour sums into means: each sum divided by the pixel count in double and
+// rounded to float32 once.
+void DivideRegionSums(std::span<RegionInfo> table);
+
 // Pixel count and mean colour of every region. The colour of pixel i comes from colourOf(i);
 // the sums are float32, rounded after every addition and taken in raster order, then divided by
 // the pixel count in double and rounded to float32 once.
@@ -27,11 +31,7 @@ std::vector<RegionInfo> ComputeRegionStatsWith(std::span<const int32_t> regionMa
         entry.mean.u += c.u;
         entry.mean.v += c.v;
     }
-    for (RegionInfo& entry : table) {
-        entry.mean.L = float(double(entry.mean.L) / entry.pixelCount);
-        entry.mean.u = float(double(entry.mean.u) / entry.pixelCount);
-        entry.mean.v = float(double(entry.mean.v) / entry.pixelCount);
-    }
+    DivideRegionSums(table);
     return table;
 }
 

@@ -26,7 +26,7 @@ EngineState RowState(const std::vector<int32_t>& regionOfPixel, const std::vecto
     state.width = width ? width : static_cast<int32_t>(regionOfPixel.size());
     state.height = height;
     state.pixelCount = state.width * state.height;
-    state.RegionMap = regionOfPixel;
+    state.RegionMap.assign(regionOfPixel.begin(), regionOfPixel.end());
     state.RegionMap.resize(static_cast<size_t>(state.pixelCount), 0);
     state.RegionCount = static_cast<int32_t>(means.size());
     for (const LuvColour& mean : means)

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "luv_conversion.h"
 
@@ -86,6 +87,54 @@ TEST(LuvConversion, BufferConversionMatchesPerPixel) {
         const LuvColour expected =
             converter.Convert(pixels[3 * k], pixels[3 * k + 1], pixels[3 * k + 2]);
         EXPECT_EQ(colours[k], expected) << k;
+    }
+}
+
+// The row conversion is vectorised where the processor allows: every one of the 2^24 colours must
+// come out to the bit as from Convert, through the vector lanes and the tail after them.
+TEST(LuvConversion, RowConversionMatchesPerPixelForEveryColour) {
+    const LuvConverter converter;
+    constexpr int32_t kRow = 256 * 256 + 5;  // not a multiple of eight: a tail every row
+    std::vector<uint8_t> pixels(3 * kRow);
+    std::vector<float> L(kRow), u(kRow), v(kRow);
+    int32_t mismatches = 0;
+    for (int red = 0; red < 256; ++red) {
+        for (int32_t k = 0; k < kRow; ++k) {
+            const int32_t colour = k % (256 * 256);
+            pixels[3 * k] = static_cast<uint8_t>(colour & 0xFF);
+            pixels[3 * k + 1] = static_cast<uint8_t>(colour >> 8);
+            pixels[3 * k + 2] = static_cast<uint8_t>(red);
+        }
+        converter.ConvertRow(pixels.data(), kRow, L.data(), u.data(), v.data());
+        for (int32_t k = 0; k < kRow; ++k) {
+            const LuvColour expected =
+                converter.Convert(pixels[3 * k], pixels[3 * k + 1], pixels[3 * k + 2]);
+            const LuvColour got{L[k], u[k], v[k]};
+            if (std::memcmp(&got, &expected, sizeof got) != 0 && ++mismatches <= 5) {
+                ADD_FAILURE() << "blue " << int(pixels[3 * k]) << " green "
+                              << int(pixels[3 * k + 1]) << " red " << red;
+            }
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
+// Exactly sized buffers: the vector loads must not reach past the last pixel (the address
+// sanitizer watches), and short rows go through the tail alone.
+TEST(LuvConversion, RowConversionOfShortAndOddRows) {
+    const LuvConverter converter;
+    for (const int32_t count : {0, 1, 7, 8, 9, 16, 23}) {
+        SCOPED_TRACE(count);
+        std::vector<uint8_t> pixels(3 * static_cast<size_t>(count));
+        for (size_t i = 0; i < pixels.size(); ++i)
+            pixels[i] = static_cast<uint8_t>(37 * i + 11);
+        std::vector<float> L(count), u(count), v(count);
+        converter.ConvertRow(pixels.data(), count, L.data(), u.data(), v.data());
+        for (int32_t k = 0; k < count; ++k) {
+            const LuvColour expected =
+                converter.Convert(pixels[3 * k], pixels[3 * k + 1], pixels[3 * k + 2]);
+            EXPECT_EQ((LuvColour{L[k], u[k], v[k]}), expected) << k;
+        }
     }
 }
 

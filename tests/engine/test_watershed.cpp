@@ -92,7 +92,8 @@ TEST(Watershed, UniformImageIsOneRegionAndASecondImageReplacesTheFirst) {
     EXPECT_EQ(state.width, 5);
     EXPECT_EQ(state.height, 4);
     EXPECT_EQ(state.RegionCount, 1);
-    EXPECT_EQ(state.RegionMap, std::vector<int32_t>(20, 0));
+    EXPECT_EQ(std::vector<int32_t>(state.RegionMap.begin(), state.RegionMap.end()),
+              std::vector<int32_t>(20, 0));
     ASSERT_EQ(state.RegionTable.size(), 1u);
     EXPECT_EQ(state.RegionTable[0].pixelCount, 20);
     EXPECT_TRUE(state.RegionNeighbours.NeighboursOf(0).empty());

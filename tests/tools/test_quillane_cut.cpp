@@ -374,7 +374,7 @@ TEST_F(QuillaneCut, RegionMapIsTheEnginesInternalRegionMap) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
     ASSERT_EQ(bytes.size(), 40 * 30 * 4);
-    std::vector<int32_t> written(40 * 30);
+    mirrask::RegionIndexMap written(40 * 30);
     for (size_t i = 0; i < written.size(); ++i) {
         const auto* b = reinterpret_cast<const uint8_t*>(bytes.constData()) + 4 * i;
         written[i] = int32_t(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 |

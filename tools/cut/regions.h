@@ -12,13 +12,14 @@
 #include <optional>
 #include <vector>
 
+#include "engine_state.h"
 #include "imaging/bitmap.h"
 
 namespace cut {
 
 struct RegionPartition {
     int32_t regionCount = 0;
-    std::vector<int32_t> regionMap;  // region index of every pixel, row-major
+    mirrask::RegionIndexMap regionMap;  // region index of every pixel, row-major
 };
 
 // The watershed regions of the image; nullopt when the engine refuses the image or memory runs

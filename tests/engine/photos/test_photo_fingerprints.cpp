@@ -30,8 +30,8 @@ uint64_t Fingerprint(const void* data, size_t size) {
     return hash;
 }
 
-template <typename T>
-uint64_t Fingerprint(const std::vector<T>& values) {
+template <typename T, typename Allocator>
+uint64_t Fingerprint(const std::vector<T, Allocator>& values) {
     return Fingerprint(values.data(), values.size() * sizeof(T));
 }
 
