@@ -255,7 +255,8 @@ void BM_WatershedRegionStats(benchmark::State& state, const InputSpec& inputSpec
     if (w == nullptr) return state.SkipWithError("input not available");
     TimePerPixel(state, w->image.PixelCount(), [&] {
         const auto table = mirrask::ComputeRegionStatsFromPixels(
-            w->state.RegionMap, w->state.RegionCount, w->image.pixels.data());
+            w->state.RegionMap, w->image.width, w->image.height, w->state.RegionCount,
+            w->image.pixels.data());
         benchmark::DoNotOptimize(table.data());
     });
 }

@@ -3,6 +3,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "flooding.h"
 #include "gradient.h"
@@ -52,18 +53,31 @@ int32_t RunWatershed(EngineState& state, const uint8_t* pixels, int32_t width, i
     ReserveLarge(state.RegionMap, count);
     state.RegionMap.resize(count);
 
-    {
-        // Left uninitialised: the gradient step writes every level.
-        const auto gradient = std::make_unique_for_overwrite<uint8_t[]>(count);
-        AdviseHugePages(gradient.get(), count);
-        ComputeGradient(pixels, width, height, gradient.get());
-        state.RegionCount = FloodRegions({gradient.get(), count}, width, height, state.RegionMap);
-    }
+    // Left uninitialised: the gradient step writes every level.
+    const auto gradient = std::make_unique_for_overwrite<uint8_t[]>(count);
+    AdviseHugePages(gradient.get(), count);
+    ComputeGradient(pixels, width, height, gradient.get());
 
-    // The colours are converted on the fly, in raster order, instead of being kept per pixel:
-    // the float sums see the same values in the same order.
-    state.RegionTable = ComputeRegionStatsFromPixels(state.RegionMap, state.RegionCount, pixels);
-    state.RegionNeighbours = BuildRegionGraph(state.RegionMap, width, height, state.RegionCount);
+    // The statistics and the adjacency take every row as soon as the flooding has finished it,
+    // while it is still in the cache. The colours are converted on the fly, in raster order,
+    // instead of being kept per pixel: the float sums see the same values in the same order.
+    std::optional<RegionStatsBuilder> stats;
+    std::optional<RegionGraphBuilder> graph;
+    const size_t w = static_cast<size_t>(width);
+    const int32_t* const regions = state.RegionMap.data();
+    state.RegionCount = FloodRegions({gradient.get(), count}, width, height, state.RegionMap,
+                                     [&](int32_t y, int32_t regionCount) {
+                                         if (y == 0) {
+                                             stats.emplace(regionCount, pixels, width);
+                                             graph.emplace(width, height, regionCount);
+                                         }
+                                         stats->AddRow(regions + y * w, y);
+                                         // Row y - 1's pairs reach into row y.
+                                         if (y >= 2)
+                                             graph->AddRow(regions + (y - 1) * w, regions + y * w);
+                                     });
+    state.RegionTable = stats->Finish();
+    state.RegionNeighbours = graph->Finish();
     return 0;
 }
 

@@ -205,8 +205,12 @@ void NextStepRow(const uint8_t* above, const uint8_t* row, const uint8_t* below,
 class Flooding {
   public:
     Flooding(std::span<const uint8_t> gradient, int32_t width, int32_t height,
-             std::span<int32_t> regionMap)
-        : gradient_(gradient), width_(width), height_(height), regionMap_(regionMap) {}
+             std::span<int32_t> regionMap, const RowFinished& rowFinished)
+        : gradient_(gradient),
+          width_(width),
+          height_(height),
+          regionMap_(regionMap),
+          rowFinished_(rowFinished) {}
 
     int32_t Run() {
         ClassifyPixels();
@@ -448,6 +452,7 @@ class Flooding {
                 region[p] = value;
                 next = value;
             }
+            if (rowFinished_) rowFinished_(y, static_cast<int32_t>(regionOfNew_.size()));
         }
     }
 
@@ -500,6 +505,7 @@ class Flooding {
     int32_t width_;
     int32_t height_;
     std::span<int32_t> regionMap_;
+    const RowFinished& rowFinished_;
     std::unique_ptr<uint8_t[]> stateStorage_;
     std::span<uint8_t> state_;
     std::vector<uint8_t> newRegionLevels_;  // level of every new region, in order of discovery
@@ -510,9 +516,9 @@ class Flooding {
 }  // namespace
 
 int32_t FloodRegions(std::span<const uint8_t> gradient, int32_t width, int32_t height,
-                     std::span<int32_t> regionMap) {
+                     std::span<int32_t> regionMap, const RowFinished& rowFinished) {
     if (regionMap.empty()) return 0;
-    return Flooding(gradient, width, height, regionMap).Run();
+    return Flooding(gradient, width, height, regionMap, rowFinished).Run();
 }
 
 }  // namespace mirrask

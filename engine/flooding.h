@@ -10,16 +10,21 @@
 #define MIRRASK_FLOODING_H
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
 namespace mirrask {
 
+// Told of each row, in order from the top, as soon as the region indices of that row and of every
+// row above it are final; the number of regions is known by then.
+using RowFinished = std::function<void(int32_t row, int32_t regionCount)>;
+
 // Floods the gradient image (width * height levels) and writes every pixel's region index, from 0
 // in order of creation, into regionMap (same size; its prior contents do not matter). Returns the
 // number of regions.
 int32_t FloodRegions(std::span<const uint8_t> gradient, int32_t width, int32_t height,
-                     std::span<int32_t> regionMap);
+                     std::span<int32_t> regionMap, const RowFinished& rowFinished = {});
 
 }  // namespace mirrask
 

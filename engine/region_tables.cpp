@@ -4,8 +4,13 @@
 #include <array>
 #include <memory>
 
+#include "processor_features.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(MIRRASK_HAS_AVX2_PATHS)
+#include <immintrin.h>
 #endif
 
 #include "large_buffers.h"
@@ -27,31 +32,54 @@ void DivideRegionSums(std::span<RegionInfo> table) {
     }
 }
 
-std::vector<RegionInfo> ComputeRegionStatsFromPixels(std::span<const int32_t> regionMap,
-                                                     int32_t regionCount, const uint8_t* pixels) {
-    // The colours are converted a block at a time into planes that stay in the cache (the
-    // conversion is vectorised), then added to their regions in raster order.
-    constexpr size_t kBlock = 2048;
-    std::vector<float> planes(3 * kBlock);
-    float* const L = planes.data();
+// The colours are converted a block at a time into planes that stay in the cache (the conversion
+// is vectorised), then added to their regions in raster order.
+struct RegionStatsBuilder::Planes {
+    static constexpr int32_t kBlock = 2048;
+    LuvConverter converter;
+    std::vector<float> values = std::vector<float>(3 * kBlock);
+};
+
+RegionStatsBuilder::RegionStatsBuilder(int32_t regionCount, const uint8_t* pixels, int32_t width)
+    : planes_(std::make_unique<Planes>()),
+      table_(MakeLarge<RegionInfo>(static_cast<size_t>(regionCount))),
+      pixels_(pixels),
+      width_(width) {}
+
+RegionStatsBuilder::~RegionStatsBuilder() = default;
+
+void RegionStatsBuilder::AddRow(const int32_t* regionRow, int32_t y) {
+    constexpr int32_t kBlock = Planes::kBlock;
+    float* const L = planes_->values.data();
     float* const u = L + kBlock;
     float* const v = u + kBlock;
-    const LuvConverter converter;
-    std::vector<RegionInfo> table = MakeLarge<RegionInfo>(static_cast<size_t>(regionCount));
-    for (size_t start = 0; start < regionMap.size(); start += kBlock) {
-        const size_t count = std::min(kBlock, regionMap.size() - start);
-        converter.ConvertRow(pixels + 3 * start, static_cast<int32_t>(count), L, u, v);
-        const int32_t* const regions = regionMap.data() + start;
-        for (size_t k = 0; k < count; ++k) {
-            RegionInfo& entry = table[regions[k]];
+    const uint8_t* const row = pixels_ + 3 * static_cast<size_t>(y) * width_;
+    for (int32_t start = 0; start < width_; start += kBlock) {
+        const int32_t count = std::min(kBlock, width_ - start);
+        planes_->converter.ConvertRow(row + 3 * static_cast<size_t>(start), count, L, u, v);
+        const int32_t* const regions = regionRow + start;
+        for (int32_t k = 0; k < count; ++k) {
+            RegionInfo& entry = table_[regions[k]];
             entry.pixelCount += 1;
             entry.mean.L += L[k];
             entry.mean.u += u[k];
             entry.mean.v += v[k];
         }
     }
-    DivideRegionSums(table);
-    return table;
+}
+
+std::vector<RegionInfo> RegionStatsBuilder::Finish() {
+    DivideRegionSums(table_);
+    return std::move(table_);
+}
+
+std::vector<RegionInfo> ComputeRegionStatsFromPixels(std::span<const int32_t> regionMap,
+                                                     int32_t width, int32_t height,
+                                                     int32_t regionCount, const uint8_t* pixels) {
+    RegionStatsBuilder builder(regionCount, pixels, width);
+    for (int32_t y = 0; y < height; ++y)
+        builder.AddRow(regionMap.data() + static_cast<size_t>(y) * width, y);
+    return builder.Finish();
 }
 
 namespace {
@@ -74,14 +102,14 @@ uint64_t CrossingKey(int32_t a, int32_t b) {
     return lo << 32 | hi;
 }
 
-// Writes the crossing keys of row y (1 <= y <= height - 2) into keys, the right-hand pair before
-// the pair below for each pixel; returns their number. keys needs room for 2 * width.
-size_t RowCrossings(std::span<const int32_t> regionMap, int32_t width, int32_t y, uint64_t* keys) {
-    const int32_t* row = regionMap.data() + static_cast<size_t>(y) * width;
-    const int32_t* next = row + width;
+// Writes the crossing keys of a row (1 <= y <= height - 2) into keys, from x = first on: for each
+// pixel the right-hand pair, then the pair below. Returns their number. keys needs room for
+// 2 * width.
+size_t RowCrossings(const int32_t* row, const int32_t* next, int32_t width, int32_t first,
+                    uint64_t* keys) {
     size_t count = 0;
     // Without branches: about one pair in four crosses a border, in no pattern.
-    for (int32_t x = 1; x <= width - 2; ++x) {
+    for (int32_t x = first; x <= width - 2; ++x) {
         const int32_t a = row[x], right = row[x + 1], below = next[x];
         keys[count] = CrossingKey(a, right);
         count += right != a;
@@ -90,6 +118,68 @@ size_t RowCrossings(std::span<const int32_t> regionMap, int32_t width, int32_t y
     }
     return count;
 }
+
+#if defined(MIRRASK_HAS_AVX2_PATHS)
+#define MIRRASK_AVX2 __attribute__((target("avx2"), always_inline)) inline
+
+// The keys of four pairs (lower region in the high half), and the lanes where the pair crosses.
+MIRRASK_AVX2 void KeysOfPairs(__m256i a, __m256i b, __m256i& firstFour, __m256i& lastFour) {
+    const __m256i lower = _mm256_min_epi32(a, b), higher = _mm256_max_epi32(a, b);
+    // Unpacking works within 128-bit halves: keys of pixels 0, 1, 4, 5 and 2, 3, 6, 7.
+    const __m256i even = _mm256_unpacklo_epi32(higher, lower);
+    const __m256i odd = _mm256_unpackhi_epi32(higher, lower);
+    firstFour = _mm256_permute2x128_si256(even, odd, 0x20);
+    lastFour = _mm256_permute2x128_si256(even, odd, 0x31);
+}
+
+// Writes the lanes of four keys picked by mask (bit k for lane k) to out, in lane order; returns
+// how many. Writes all four lanes: out needs room for four.
+MIRRASK_AVX2 int StorePicked(__m256i keys, unsigned mask, uint64_t* out) {
+    // Per mask, the 32-bit lanes that bring the picked keys to the front.
+    static constexpr int32_t kGather[16][8] = {
+        {0, 1, 2, 3, 4, 5, 6, 7}, {0, 1, 2, 3, 4, 5, 6, 7}, {2, 3, 0, 1, 4, 5, 6, 7},
+        {0, 1, 2, 3, 4, 5, 6, 7}, {4, 5, 0, 1, 2, 3, 6, 7}, {0, 1, 4, 5, 2, 3, 6, 7},
+        {2, 3, 4, 5, 0, 1, 6, 7}, {0, 1, 2, 3, 4, 5, 6, 7}, {6, 7, 0, 1, 2, 3, 4, 5},
+        {0, 1, 6, 7, 2, 3, 4, 5}, {2, 3, 6, 7, 0, 1, 4, 5}, {0, 1, 2, 3, 6, 7, 4, 5},
+        {4, 5, 6, 7, 0, 1, 2, 3}, {0, 1, 4, 5, 6, 7, 2, 3}, {2, 3, 4, 5, 6, 7, 0, 1},
+        {0, 1, 2, 3, 4, 5, 6, 7}};
+    const __m256i order = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kGather[mask]));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permutevar8x32_epi32(keys, order));
+    return __builtin_popcount(mask);
+}
+
+// RowCrossings eight pixels at a time: for each eight, the crossing right-hand pairs, then the
+// crossing pairs below. The order of the keys decides nothing but how many runs they form. Returns
+// the number of keys and sets done to the first pixel it left for RowCrossings. keys needs room for
+// 2 * width + 4.
+__attribute__((target("avx2"))) size_t RowCrossingsAvx2(const int32_t* row, const int32_t* next,
+                                                        int32_t width, int32_t& done,
+                                                        uint64_t* keys) {
+    size_t count = 0;
+    int32_t x = 1;
+    // The right-hand neighbours of pixels x .. x + 7 reach x + 8, which must be at most width - 1.
+    for (; x + 8 <= width - 1; x += 8) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + x));
+        const __m256i right = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + x + 1));
+        const __m256i below = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(next + x));
+        const unsigned rightSame = static_cast<unsigned>(
+            _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(a, right))));
+        const unsigned belowSame = static_cast<unsigned>(
+            _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(a, below))));
+        if ((rightSame & belowSame) == 0xFF) continue;  // inside one region
+        __m256i firstFour, lastFour;
+        KeysOfPairs(a, right, firstFour, lastFour);
+        count += StorePicked(firstFour, ~rightSame & 0xF, keys + count);
+        count += StorePicked(lastFour, (~rightSame >> 4) & 0xF, keys + count);
+        KeysOfPairs(a, below, firstFour, lastFour);
+        count += StorePicked(firstFour, ~belowSame & 0xF, keys + count);
+        count += StorePicked(lastFour, (~belowSame >> 4) & 0xF, keys + count);
+    }
+    done = x;
+    return count;
+}
+#undef MIRRASK_AVX2
+#endif
 
 // The place of higher among the first count entries of highers, or count if absent. May read
 // up to three entries past count.
@@ -194,46 +284,80 @@ class GroupedCrossings {
 
 }  // namespace
 
+// Every examined pair that crosses a border, as a key of its two regions with a count, is
+// distributed to the group of its lower region. Each group is then sorted by lower region, and
+// each region's distinct higher regions are counted and sorted: the same entries, in the same
+// order, as one ordered map per region.
+struct RegionGraphBuilder::Crossings {
+    Crossings(int32_t width, int32_t height, int32_t regionCount)
+        : groupCount((regionCount + kGroupSize - 1) / kGroupSize),
+          // About one crossing per two pixels in photos; more only costs another block.
+          grouped(groupCount, static_cast<size_t>(width) * static_cast<size_t>(height) / 2),
+          // Room for the four lanes a vector store writes past the last key.
+          rowKeys(2 * static_cast<size_t>(std::max(width, 1)) + 4),
+          runLengths(rowKeys.size()),
+          runs(rowKeys.size() < (size_t{1} << (64 - kCountShift))) {}
+
+    int32_t groupCount;
+    GroupedCrossings grouped;
+    std::vector<uint64_t> rowKeys;
+    std::vector<uint32_t> runLengths;
+    // A run of equal keys in a row (a border along the row crosses the pairs below one after
+    // another, a staircase both pairs of its pixels) is distributed once, with its length in the
+    // top bits, where the lower region's group was. Rows too long for those bits are distributed
+    // key by key.
+    bool runs;
+};
+
+RegionGraphBuilder::RegionGraphBuilder(int32_t width, int32_t height, int32_t regionCount)
+    : crossings_(std::make_unique<Crossings>(width, height, regionCount)),
+      width_(width),
+      regionCount_(regionCount) {}
+
+RegionGraphBuilder::~RegionGraphBuilder() = default;
+
+void RegionGraphBuilder::AddRow(const int32_t* regionRow, const int32_t* regionRowBelow) {
+    uint64_t* const rowKeys = crossings_->rowKeys.data();
+    uint32_t* const runLengths = crossings_->runLengths.data();
+    const bool runs = crossings_->runs;
+    size_t count = 0;
+    int32_t first = 1;
+#if defined(MIRRASK_HAS_AVX2_PATHS)
+    if (HasAvx2()) count = RowCrossingsAvx2(regionRow, regionRowBelow, width_, first, rowKeys);
+#endif
+    count += RowCrossings(regionRow, regionRowBelow, width_, first, rowKeys + count);
+    size_t runCount = 0;
+    uint64_t previous = ~uint64_t{0};  // no key: lower regions are below 2^31
+    for (size_t k = 0; k < count; ++k) {
+        // Without branches: a new run is written, a continued one only lengthened.
+        const uint64_t key = rowKeys[k];
+        const bool continued = runs && key == previous;
+        rowKeys[runCount] = key;
+        runLengths[runCount] = 1;
+        runLengths[runCount - continued] += continued;
+        runCount += !continued;
+        previous = key;
+    }
+    for (size_t k = 0; k < runCount; ++k) {
+        const uint64_t key = rowKeys[k];
+        crossings_->grouped.Add(static_cast<uint32_t>(key >> kCountShift),
+                                (key & kLowerAndHigher) | uint64_t{runLengths[k]} << kCountShift);
+    }
+}
+
 RegionGraph BuildRegionGraph(std::span<const int32_t> regionMap, int32_t width, int32_t height,
                              int32_t regionCount) {
-    // Every examined pair that crosses a border, as a key of its two regions with a count, is
-    // distributed to the group of its lower region. Each group is then sorted by lower region, and
-    // each region's distinct higher regions are counted and sorted: the same entries, in the same
-    // order, as one ordered map per region.
-    const int32_t groupCount = (regionCount + kGroupSize - 1) / kGroupSize;
-    // About one crossing per two pixels in photos; more only costs another block.
-    GroupedCrossings grouped(groupCount, regionMap.size() / 2);
-    {
-        const size_t rowRoom = 2 * static_cast<size_t>(std::max(width, 1));
-        std::vector<uint64_t> rowKeys(rowRoom);
-        std::vector<uint32_t> runLengths(rowRoom);
-        // A run of equal keys in a row (a border along the row crosses the pairs below one after
-        // another, a staircase both pairs of its pixels) is distributed once, with its length in
-        // the top bits, where the lower region's group was. Rows too long for those bits are
-        // distributed key by key.
-        const bool runs = rowRoom < (size_t{1} << (64 - kCountShift));
-        for (int32_t y = 1; y <= height - 2; ++y) {
-            const size_t count = RowCrossings(regionMap, width, y, rowKeys.data());
-            size_t runCount = 0;
-            uint64_t previous = ~uint64_t{0};  // no key: lower regions are below 2^31
-            for (size_t k = 0; k < count; ++k) {
-                // Without branches: a new run is written, a continued one only lengthened.
-                const uint64_t key = rowKeys[k];
-                const bool continued = runs && key == previous;
-                rowKeys[runCount] = key;
-                runLengths[runCount] = 1;
-                runLengths[runCount - continued] += continued;
-                runCount += !continued;
-                previous = key;
-            }
-            for (size_t k = 0; k < runCount; ++k) {
-                const uint64_t key = rowKeys[k];
-                grouped.Add(static_cast<uint32_t>(key >> kCountShift),
-                            (key & kLowerAndHigher) | uint64_t{runLengths[k]} << kCountShift);
-            }
-        }
-    }
+    RegionGraphBuilder builder(width, height, regionCount);
+    const size_t w = static_cast<size_t>(width);
+    for (int32_t y = 1; y <= height - 2; ++y)
+        builder.AddRow(regionMap.data() + y * w, regionMap.data() + (y + 1) * w);
+    return builder.Finish();
+}
 
+RegionGraph RegionGraphBuilder::Finish() {
+    const int32_t regionCount = regionCount_;
+    const int32_t groupCount = crossings_->groupCount;
+    GroupedCrossings& grouped = crossings_->grouped;
     // Group by group: a counting sort by lower region, then each region's distinct higher regions
     // with their counts, sorted, as (higher, count) pairs.
     std::vector<int32_t> offsets = MakeLarge<int32_t>(static_cast<size_t>(regionCount) + 1);
@@ -301,11 +425,10 @@ RegionGraph BuildRegionGraph(std::span<const int32_t> regionMap, int32_t width, 
         offsets[r] += offsets[r - 1];
     std::vector<RegionNeighbour> entries;
     ReserveLarge(entries, pairCount);
-    entries.resize(pairCount);
-    RegionNeighbour* entry = entries.data();
     for (int32_t g = 0; g < groupCount; ++g) {
         grouped.ForEach(static_cast<uint32_t>(g), [&](uint64_t pair) {
-            *entry++ = {static_cast<int32_t>(pair & 0xFFFFFFFFu), static_cast<int32_t>(pair >> 32)};
+            entries.push_back(
+                {static_cast<int32_t>(pair & 0xFFFFFFFFu), static_cast<int32_t>(pair >> 32)});
         });
     }
     RegionGraph graph;

@@ -3,6 +3,7 @@
 #define MIRRASK_REGION_TABLES_H
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -40,9 +41,30 @@ std::vector<RegionInfo> ComputeRegionStats(std::span<const int32_t> regionMap, i
                                            std::span<const LuvColour> pixelColours);
 
 // Pixel count and mean colour with every pixel's colour converted on the fly from the
-// blue-green-red pixel buffer, in raster order: the same float32 sums as from a converted copy.
+// blue-green-red pixel buffer (width * height pixels), in raster order: the same float32 sums as
+// from a converted copy.
 std::vector<RegionInfo> ComputeRegionStatsFromPixels(std::span<const int32_t> regionMap,
+                                                     int32_t width, int32_t height,
                                                      int32_t regionCount, const uint8_t* pixels);
+
+// ComputeRegionStatsFromPixels a row at a time: rows are added in order from the top, each as soon
+// as its region indices are final, so that they are still in the cache.
+class RegionStatsBuilder {
+  public:
+    RegionStatsBuilder(int32_t regionCount, const uint8_t* pixels, int32_t width);
+    ~RegionStatsBuilder();
+
+    // Adds row y, whose region indices are regionRow[0 .. width - 1].
+    void AddRow(const int32_t* regionRow, int32_t y);
+    std::vector<RegionInfo> Finish();
+
+  private:
+    struct Planes;
+    std::unique_ptr<Planes> planes_;
+    std::vector<RegionInfo> table_;
+    const uint8_t* pixels_;
+    int32_t width_;
+};
 
 // Which regions touch and over how many pixel pairs. Examined are the horizontal pairs
 // ((x, y), (x + 1, y)) and the vertical pairs ((x, y), (x, y + 1)) with 1 <= x <= width - 2 and
@@ -50,6 +72,24 @@ std::vector<RegionInfo> ComputeRegionStatsFromPixels(std::span<const int32_t> re
 // vertical pairs in the last column are never counted.
 RegionGraph BuildRegionGraph(std::span<const int32_t> regionMap, int32_t width, int32_t height,
                              int32_t regionCount);
+
+// BuildRegionGraph a row at a time: the pairs of rows 1 to height - 2 are added in order, each once
+// the region indices of its row and of the row below are final.
+class RegionGraphBuilder {
+  public:
+    RegionGraphBuilder(int32_t width, int32_t height, int32_t regionCount);
+    ~RegionGraphBuilder();
+
+    // Adds the pairs of row y (1 <= y <= height - 2) from the region indices of rows y and y + 1.
+    void AddRow(const int32_t* regionRow, const int32_t* regionRowBelow);
+    RegionGraph Finish();
+
+  private:
+    struct Crossings;
+    std::unique_ptr<Crossings> crossings_;
+    int32_t width_;
+    int32_t regionCount_;
+};
 
 }  // namespace mirrask
 
