@@ -2,13 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <memory>
 
 #include "processor_features.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #if defined(MIRRASK_HAS_AVX2_PATHS)
 #include <immintrin.h>
 #endif
@@ -181,28 +179,6 @@ __attribute__((target("avx2"))) size_t RowCrossingsAvx2(const int32_t* row, cons
 #undef MIRRASK_AVX2
 #endif
 
-// The place of higher among the first count entries of highers, or count if absent. May read
-// up to three entries past count.
-int32_t FindHigher(const int32_t* highers, int32_t count, int32_t higher) {
-#if defined(__SSE2__)
-    // Four at a time: regions have a handful of neighbours, so this mostly takes one look.
-    const __m128i wanted = _mm_set1_epi32(higher);
-    for (int32_t k = 0; k < count; k += 4) {
-        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(highers + k));
-        unsigned found =
-            static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(four, wanted))));
-        if (count - k < 4) found &= (1u << (count - k)) - 1;  // entries past count are stale
-        if (found != 0) return k + __builtin_ctz(found);
-    }
-    return count;
-#else
-    for (int32_t k = 0; k < count; ++k) {
-        if (highers[k] == higher) return k;
-    }
-    return count;
-#endif
-}
-
 // The crossings of each group, in chunks of fixed size carved from large blocks, so that one pass
 // over the map distributes them without knowing the groups' sizes in advance.
 class GroupedCrossings {
@@ -358,67 +334,85 @@ RegionGraph RegionGraphBuilder::Finish() {
     const int32_t regionCount = regionCount_;
     const int32_t groupCount = crossings_->groupCount;
     GroupedCrossings& grouped = crossings_->grouped;
-    // Group by group: a counting sort by lower region, then each region's distinct higher regions
-    // with their counts, sorted, as (higher, count) pairs.
+    // Group by group, the crossings are sorted by lower region and then by higher region, a stable
+    // counting sort per digit from the lowest: the higher region in digits of at most 11 bits,
+    // then the lower region's place in the group. Equal neighbours then lie next to each other and
+    // are merged into (higher, count) pairs, without a branch on what the keys hold.
+    const int higherBits = std::max(
+        1, static_cast<int>(std::bit_width(static_cast<uint32_t>(std::max(regionCount - 1, 1)))));
+    const int higherDigits = (higherBits + 10) / 11;
+    const int digitBits = (higherBits + higherDigits - 1) / higherDigits;
+    const int digitCount = higherDigits + 1;  // the last digit is the place in the group
+    const size_t buckets = size_t{1} << std::max(digitBits, kGroupBits);
+    const uint64_t digitMask = (uint64_t{1} << digitBits) - 1;
+    const auto digitOf = [&](uint64_t key, int digit) -> size_t {
+        if (digit == higherDigits) return (key >> 32) & (kGroupSize - 1);
+        return ((key & 0xFFFFFFFFu) >> (digit * digitBits)) & digitMask;
+    };
+
     std::vector<int32_t> offsets = MakeLarge<int32_t>(static_cast<size_t>(regionCount) + 1);
     size_t pairCount = 0;
-    std::vector<uint64_t> sorted;
-    std::vector<int32_t> highers, counts;  // the distinct higher regions of one region
-    std::array<int32_t, kGroupSize + 1> bounds;
-    std::array<int32_t, kGroupSize> place;
+    std::vector<uint64_t> keys, other;
+    std::vector<int32_t> starts(static_cast<size_t>(digitCount) * buckets);
+    std::array<int32_t, kGroupSize> lastPairOf;
     for (int32_t g = 0; g < groupCount; ++g) {
         const int32_t base = g * kGroupSize;
         const int32_t regions = std::min(kGroupSize, regionCount - base);
-        const auto placeOf = [](uint64_t key) {
-            return static_cast<int32_t>(key >> 32) & (kGroupSize - 1);
-        };
-        bounds.fill(0);
-        grouped.ForEach(g, [&](uint64_t key) { ++bounds[placeOf(key) + 1]; });
-        for (int32_t r = 1; r <= regions; ++r)
-            bounds[r] += bounds[r - 1];
-        sorted.resize(grouped.Size(g));
-        std::copy_n(bounds.begin(), kGroupSize, place.begin());
-        grouped.ForEach(g, [&](uint64_t key) { sorted[place[placeOf(key)]++] = key; });
-        // The pairs are compacted in place, behind the reading position.
-        uint64_t* out = sorted.data();
+        const size_t size = grouped.Size(static_cast<uint32_t>(g));
+        if (keys.size() < size) {
+            keys.resize(size);
+            other.resize(size);
+        }
+        std::fill(starts.begin(), starts.end(), 0);
+        grouped.ForEach(static_cast<uint32_t>(g), [&](uint64_t key) {
+            for (int d = 0; d < digitCount; ++d)
+                ++starts[d * buckets + digitOf(key, d)];
+        });
+        for (int d = 0; d < digitCount; ++d) {
+            int32_t sum = 0;
+            for (size_t b = 0; b < buckets; ++b) {
+                const int32_t n = starts[d * buckets + b];
+                starts[d * buckets + b] = sum;
+                sum += n;
+            }
+        }
+        grouped.ForEach(static_cast<uint32_t>(g),
+                        [&](uint64_t key) { keys[starts[digitOf(key, 0)]++] = key; });
+        for (int d = 1; d < digitCount; ++d) {
+            int32_t* const start = starts.data() + d * buckets;
+            for (size_t k = 0; k < size; ++k)
+                other[start[digitOf(keys[k], d)]++] = keys[k];
+            keys.swap(other);
+        }
+
+        // Merged into pairs: a run of equal keys sums its counts into its last pair written.
+        lastPairOf.fill(-1);
+        uint64_t* const pairs = other.data();
+        int32_t written = 0;
+        int32_t runCount = 0;
+        uint64_t previous = ~uint64_t{0};  // no key: keys without their count have 42 bits
+        for (size_t k = 0; k < size; ++k) {
+            const uint64_t key = keys[k];
+            const uint64_t regionsOfKey = key & kLowerAndHigher;
+            const int32_t count = static_cast<int32_t>(key >> kCountShift);
+            const bool same = regionsOfKey == previous;
+            runCount = same ? runCount + count : count;
+            written -= same;
+            pairs[written] = (key & 0xFFFFFFFFu) | static_cast<uint64_t>(runCount) << 32;
+            lastPairOf[(key >> 32) & (kGroupSize - 1)] = written;
+            ++written;
+            previous = regionsOfKey;
+        }
+        int32_t end = 0;
         for (int32_t r = 0; r < regions; ++r) {
-            const uint64_t* const begin = sorted.data() + bounds[r];
-            const uint64_t* const end = sorted.data() + bounds[r + 1];
-            const size_t crossings = static_cast<size_t>(end - begin);
-            if (highers.size() < crossings + 4) {
-                highers.resize(2 * (crossings + 4));
-                counts.resize(highers.size());
-            }
-            int32_t distinct = 0;
-            for (const uint64_t* it = begin; it != end; ++it) {
-                const int32_t higher = static_cast<int32_t>(*it & 0xFFFFFFFFu);
-                const int32_t match = FindHigher(highers.data(), distinct, higher);
-                if (match == distinct) {
-                    highers[distinct] = higher;
-                    counts[distinct] = 0;
-                    ++distinct;
-                }
-                counts[match] += static_cast<int32_t>(*it >> kCountShift);
-            }
-            // Sorted by higher region (a few each).
-            for (int32_t k = 1; k < distinct; ++k) {
-                const int32_t higher = highers[k], count = counts[k];
-                int32_t hole = k;
-                for (; hole > 0 && highers[hole - 1] > higher; --hole) {
-                    highers[hole] = highers[hole - 1];
-                    counts[hole] = counts[hole - 1];
-                }
-                highers[hole] = higher;
-                counts[hole] = count;
-            }
-            for (int32_t k = 0; k < distinct; ++k)
-                *out++ = static_cast<uint32_t>(highers[k]) | static_cast<uint64_t>(counts[k]) << 32;
-            offsets[base + r + 1] = distinct;
+            const int32_t regionEnd = std::max(end, lastPairOf[r] + 1);
+            offsets[base + r + 1] = regionEnd - end;
+            end = regionEnd;
         }
         // The group's pairs, (higher, count) region after region, take the place of its
         // crossings.
-        grouped.Replace(static_cast<uint32_t>(g), sorted.data(), out);
-        pairCount += static_cast<size_t>(out - sorted.data());
+        grouped.Replace(static_cast<uint32_t>(g), pairs, pairs + written);
+        pairCount += static_cast<size_t>(written);
     }
 
     for (int32_t r = 1; r <= regionCount; ++r)

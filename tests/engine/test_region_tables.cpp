@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <numeric>
 #include <random>
@@ -9,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "luv_conversion.h"
 #include "region_tables.h"
 
 namespace mirrask {
@@ -139,6 +141,57 @@ TEST(RegionGraph, SameListsAsOrderedMapsOnManyRegions) {
             EXPECT_GT(next, 3000);
         }
     }
+}
+
+// Over 2^22 regions, so that the higher regions are sorted in three digits: every pixel its own
+// region, numbered at random. Every examined pair then crosses once and no two are alike.
+TEST(RegionGraph, EveryPixelItsOwnRegionAmongMillions) {
+    const int32_t w = 2100, h = 2000;
+    const int32_t count = w * h;
+    ASSERT_GT(count, 1 << 22);
+    std::vector<int32_t> map(static_cast<size_t>(count));
+    std::iota(map.begin(), map.end(), 0);
+    std::shuffle(map.begin(), map.end(), std::mt19937(77));
+    std::vector<uint64_t> expected;
+    for (int32_t y = 1; y <= h - 2; ++y) {
+        for (int32_t x = 1; x <= w - 2; ++x) {
+            const int32_t a = map[y * w + x];
+            for (const int32_t b : {map[y * w + x + 1], map[(y + 1) * w + x]})
+                expected.push_back(uint64_t(std::min(a, b)) << 32 | uint32_t(std::max(a, b)));
+        }
+    }
+    std::sort(expected.begin(), expected.end());
+    const RegionGraph graph = BuildRegionGraph(map, w, h, count);
+    ASSERT_EQ(graph.PairCount(), static_cast<int64_t>(expected.size()));
+    size_t k = 0;
+    bool allMatch = true;
+    for (int32_t r = 0; r < count && allMatch; ++r) {
+        for (const RegionNeighbour& n : graph.NeighboursOf(r)) {
+            allMatch = allMatch && n.pairCount == 1 &&
+                       expected[k++] == (uint64_t(r) << 32 | uint32_t(n.region));
+        }
+    }
+    EXPECT_TRUE(allMatch) << "first difference at pair " << k - 1;
+}
+
+// The statistics converted from pixels, row after row in blocks, are the sums of the converted
+// colours in raster order: rows longer than a block, with a tail that fills no vector.
+TEST(RegionStats, FromPixelsSameAsFromConvertedColours) {
+    const int32_t w = 2100 + 5, h = 3;
+    std::mt19937 random(5);
+    std::vector<uint8_t> pixels(3 * static_cast<size_t>(w) * h);
+    for (uint8_t& byte : pixels)
+        byte = static_cast<uint8_t>(random());
+    std::vector<int32_t> map(static_cast<size_t>(w) * h);
+    for (int32_t& r : map)
+        r = static_cast<int32_t>(random() % 40);
+    std::vector<LuvColour> colours(map.size());
+    ConvertToLuv(pixels.data(), w * h, colours);
+    const auto expected = ComputeRegionStats(map, 40, colours);
+    const auto fromPixels = ComputeRegionStatsFromPixels(map, w, h, 40, pixels.data());
+    ASSERT_EQ(fromPixels.size(), expected.size());
+    for (size_t r = 0; r < expected.size(); ++r)
+        EXPECT_EQ(std::memcmp(&fromPixels[r], &expected[r], sizeof(RegionInfo)), 0) << r;
 }
 
 TEST(RegionStats, CountsAndFloatMeansInRasterOrder) {
