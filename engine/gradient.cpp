@@ -81,12 +81,17 @@ void ComputeGradient(const uint8_t* pixels, int32_t width, int32_t height, uint8
                 _mm_add_epi16(load(below + x - 1), load(below + x)), load(below + x + 1));
             const __m128i gx = divide(_mm_sub_epi16(right, left));
             const __m128i gy = divide(_mm_sub_epi16(aboveSum, belowSum));
-            alignas(16) int32_t squares[8];
             const __m128i low = _mm_unpacklo_epi16(gx, gy), high = _mm_unpackhi_epi16(gx, gy);
-            _mm_store_si128(reinterpret_cast<__m128i*>(squares), _mm_madd_epi16(low, low));
-            _mm_store_si128(reinterpret_cast<__m128i*>(squares + 4), _mm_madd_epi16(high, high));
-            for (int k = 0; k < 8; ++k)
-                out[x + k] = magnitude[squares[k]];
+            // The magnitude table computed in place: the squares are integers below 2^24, so
+            // their float square roots are correctly rounded, and no square lies close enough
+            // below a perfect square for its root to round up to an integer. Packing saturates
+            // at 255, the clamp.
+            const auto root = [](__m128i square) {
+                return _mm_cvttps_epi32(_mm_sqrt_ps(_mm_cvtepi32_ps(square)));
+            };
+            const __m128i roots =
+                _mm_packs_epi32(root(_mm_madd_epi16(low, low)), root(_mm_madd_epi16(high, high)));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(roots, roots));
         }
 #endif
         // Column sums of three rows and the above-minus-below differences, sliding along x.

@@ -155,6 +155,17 @@ std::vector<uint8_t> PlainGradient(const std::vector<uint8_t>& pixels, int w, in
     return levels;
 }
 
+// Eight pixels at a time, magnitudes are taken as float square roots: for every sum of two
+// squares the gradient can produce, the truncated float root must equal the truncated exact root.
+TEST(Gradient, FloatRootsTruncateLikeExactRootsForEverySumOfSquares) {
+    int mismatches = 0;
+    for (int32_t s = 0; s <= 2 * 255 * 255; ++s) {
+        mismatches += static_cast<int>(std::sqrt(static_cast<float>(s))) !=
+                      static_cast<int>(std::sqrt(static_cast<double>(s)));
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
 // Random colours, sharp black-and-white patterns and smooth ramps, in widths that put pixels in
 // every position of the eight-pixel blocks and the row's tail.
 TEST(Gradient, SameLevelsAsTheDefinitionPerPixel) {
