@@ -445,10 +445,17 @@ bool TForm1::OpenImageFile(const QString& fileName) {
 
     ImageView* view = ui->ImageEnView1;
     imaging::ImageModel& model = view->Model();
+    try {
+        // Loading needs a mask of the new size; if memory for it runs out, the model keeps the
+        // previous image and its selection.
+        model.LoadIntoCurrentLayer(std::move(bitmap));
+    } catch (const std::bad_alloc&) {
+        SetHint(OpenFailureText(fileName, QStringLiteral("内存不足。")));
+        return false;
+    }
     model.Deselect();
     model.SetMaskDepthTo8Bits();
     ImageFileName = fileName;
-    model.LoadIntoCurrentLayer(std::move(bitmap));
     view->resize(ViewWidth, ViewHeight);
     ui->ImageEnView2->resize(0, 0);
     view->Fit();

@@ -36,11 +36,20 @@ void ImageModel::FitMaskToCurrentLayer() {
 }
 
 void ImageModel::LoadIntoCurrentLayer(Bitmap bitmap) {
+    // A mask of the new size is made before anything changes: if memory runs out, the model stays
+    // as it was.
+    const bool resize =
+        selection_.mask.Width() != bitmap.Width() || selection_.mask.Height() != bitmap.Height();
+    SelectionMask fitted =
+        resize ? SelectionMask(bitmap.Width(), bitmap.Height()) : SelectionMask();
     Layer& layer = CurrentLayer();
     layer.displayWidth = bitmap.Width();
     layer.displayHeight = bitmap.Height();
     layer.bitmap = std::move(bitmap);
-    FitMaskToCurrentLayer();
+    if (resize) {
+        selection_.mask = std::move(fitted);
+        selection_.hasSelection = false;
+    }
 }
 
 void ImageModel::MakeLayerCurrent(int index) {

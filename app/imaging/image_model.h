@@ -59,7 +59,8 @@ class ImageModel {
 
     // Loading a file into the view: the current layer takes the bitmap and shows it at its own
     // size (position and transparency stay). The mask takes the bitmap's size; when that size
-    // changes the mask is emptied and nothing is selected. The selection stack is kept.
+    // changes the mask is emptied and nothing is selected. The selection stack is kept. When
+    // memory runs out (std::bad_alloc), the model is left as it was.
     void LoadIntoCurrentLayer(Bitmap bitmap);
 
     // Makes layer `index` current; ignored when the index is invalid or already current. A
