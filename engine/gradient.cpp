@@ -13,6 +13,8 @@
 #endif
 #if defined(MIRRASK_HAS_AVX2_PATHS)
 #include <immintrin.h>
+
+#include "eight_pixels_avx2.h"
 #endif
 
 namespace mirrask {
@@ -34,29 +36,11 @@ const std::array<uint8_t, kMaxSquaredMagnitude + 1>& MagnitudeTable() {
 }
 
 #if defined(MIRRASK_HAS_AVX2_PATHS)
-// One channel of eight pixels as 32-bit lanes, from bytes 0-15 (first) and 8-23 (last) of their
-// 24 bytes: the first five pixels lie in the first, the last three in the last.
-__attribute__((target("avx2"), always_inline)) inline __m256i ChannelOfEight(__m128i first,
-                                                                             __m128i last,
-                                                                             int channel) {
-    alignas(16) int8_t fromFirst[16], fromLast[16];
-    for (int k = 0; k < 16; ++k) {
-        fromFirst[k] = k < 5 ? static_cast<int8_t>(3 * k + channel) : -1;
-        fromLast[k] = k >= 5 && k < 8 ? static_cast<int8_t>(3 * k + channel - 8) : -1;
-    }
-    return _mm256_cvtepu8_epi32(
-        _mm_or_si128(_mm_shuffle_epi8(first, _mm_load_si128(reinterpret_cast<__m128i*>(fromFirst))),
-                     _mm_shuffle_epi8(last, _mm_load_si128(reinterpret_cast<__m128i*>(fromLast)))));
-}
-
 // The grey values of eight pixels: the sum of the three bytes times 21846, shifted right by 16,
 // is the sum divided by 3 for every sum up to 765.
 __attribute__((target("avx2"), always_inline)) inline __m256i GreyOfEight(const uint8_t* p) {
-    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));
-    const __m256i sum = _mm256_add_epi32(
-        _mm256_add_epi32(ChannelOfEight(first, last, 0), ChannelOfEight(first, last, 1)),
-        ChannelOfEight(first, last, 2));
+    const EightPixels eight = LoadEightPixels(p);
+    const __m256i sum = _mm256_add_epi32(_mm256_add_epi32(eight.blue, eight.green), eight.red);
     return _mm256_srli_epi32(_mm256_mullo_epi32(sum, _mm256_set1_epi32(21846)), 16);
 }
 

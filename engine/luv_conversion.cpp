@@ -7,6 +7,8 @@
 
 #if defined(MIRRASK_HAS_AVX2_PATHS)
 #include <immintrin.h>
+
+#include "eight_pixels_avx2.h"
 #endif
 
 namespace mirrask {
@@ -68,32 +70,13 @@ MIRRASK_AVX2 __m256i WeightedSum(__m256i red, int32_t r, __m256i green, int32_t 
                             _mm256_mullo_epi32(blue, _mm256_set1_epi32(b)));
 }
 
-// One channel of eight pixels, from bytes 0-15 (first) and 8-23 (last) of their 24 bytes.
-MIRRASK_AVX2 __m256i Channel(__m128i first, __m128i last, int channel) {
-    // The first five pixels lie in bytes 0-15, the last three in bytes 8-23.
-    alignas(16) int8_t fromFirst[16], fromLast[16];
-    for (int k = 0; k < 16; ++k) {
-        fromFirst[k] = k < 5 ? static_cast<int8_t>(3 * k + channel) : -1;
-        fromLast[k] = k >= 5 && k < 8 ? static_cast<int8_t>(3 * k + channel - 8) : -1;
-    }
-    const __m128i a =
-        _mm_shuffle_epi8(first, _mm_load_si128(reinterpret_cast<__m128i*>(fromFirst)));
-    const __m128i b = _mm_shuffle_epi8(last, _mm_load_si128(reinterpret_cast<__m128i*>(fromLast)));
-    return _mm256_cvtepu8_epi32(_mm_or_si128(a, b));
-}
-
 // Returns how many of the count pixels it converted (a multiple of eight).
 __attribute__((target("avx2"))) int32_t ConvertRowAvx2(const uint8_t* pixels, int32_t count,
                                                        const float* lightness, float* L, float* u,
                                                        float* v) {
     int32_t k = 0;
     for (; k + 8 <= count; k += 8) {
-        const uint8_t* p = pixels + 3 * static_cast<size_t>(k);
-        // No load reaches past the 24 bytes of the eight pixels.
-        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));
-        const __m256i blue = Channel(first, last, 0), green = Channel(first, last, 1),
-                      red = Channel(first, last, 2);
+        const auto [blue, green, red] = LoadEightPixels(pixels + 3 * static_cast<size_t>(k));
         const __m256i X = WeightedSum(red, kXr, green, kXg, blue, kXb);
         const __m256i Y = WeightedSum(red, kYr, green, kYg, blue, kYb);
         const __m256i Z = WeightedSum(red, kZr, green, kZg, blue, kZb);
