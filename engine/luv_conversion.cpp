@@ -89,7 +89,8 @@ __attribute__((target("avx2"))) int32_t ConvertRowAvx2(const uint8_t* pixels, in
         const EightDoubles place = Times(255.0, yd);
         const __m256i index = _mm256_set_m128i(_mm256_cvttpd_epi32(_mm256_add_pd(place.high, half)),
                                                _mm256_cvttpd_epi32(_mm256_add_pd(place.low, half)));
-        // Eight loads: faster than a gather instruction on some processors, never slower by much.
+        // Eight loads instead of a gather instruction, which some processors (these among them)
+        // execute slowly.
         alignas(32) int32_t places[8];
         _mm256_store_si256(reinterpret_cast<__m256i*>(places), index);
         const __m256 bright = _mm256_setr_ps(
