@@ -242,7 +242,10 @@ void FlowGraph::Augment(int32_t middleArc) {
     // time, so that the reads of both paths overlap, each side's minimum folded in its own order:
     // the source side's on from the middle arc, the sink side's from infinity; the sink side's
     // minimum then replaces the other only if strictly smaller, which is exactly the sequential
-    // fold (first minimum kept; values that compare false, such as NaN, skipped alike).
+    // fold (first minimum kept; values that compare false, such as NaN, skipped alike). Both
+    // paths are noted on the way.
+    sourcePath_.clear();
+    sinkPath_.clear();
     float sourceMinimum = arcs_[middleArc].residual;
     float sinkMinimum = std::numeric_limits<float>::infinity();
     int32_t sourceNode = sourceSide;
@@ -250,6 +253,8 @@ void FlowGraph::Augment(int32_t middleArc) {
     int32_t sourceArc = nodes_[sourceNode].parent;
     int32_t sinkArc = nodes_[sinkNode].parent;
     while (sourceArc != kTerminal && sinkArc != kTerminal) {
+        sourcePath_.push_back({sourceNode, sourceArc});
+        sinkPath_.push_back({sinkNode, sinkArc});
         const float sourceResidual = arcs_[sourceArc ^ 1].residual;
         if (sourceResidual < sourceMinimum) sourceMinimum = sourceResidual;
         const float sinkResidual = arcs_[sinkArc].residual;
@@ -260,11 +265,13 @@ void FlowGraph::Augment(int32_t middleArc) {
         sinkArc = nodes_[sinkNode].parent;
     }
     for (; sourceArc != kTerminal; sourceArc = nodes_[sourceNode].parent) {
+        sourcePath_.push_back({sourceNode, sourceArc});
         const float residual = arcs_[sourceArc ^ 1].residual;
         if (residual < sourceMinimum) sourceMinimum = residual;
         sourceNode = nodes_[sourceNode].parentNode;
     }
     for (; sinkArc != kTerminal; sinkArc = nodes_[sinkNode].parent) {
+        sinkPath_.push_back({sinkNode, sinkArc});
         const float residual = arcs_[sinkArc].residual;
         if (residual < sinkMinimum) sinkMinimum = residual;
         sinkNode = nodes_[sinkNode].parentNode;
@@ -274,33 +281,27 @@ void FlowGraph::Augment(int32_t middleArc) {
     if (-nodes_[sinkNode].terminalResidual < sinkMinimum)
         sinkMinimum = -nodes_[sinkNode].terminalResidual;
     const float bottleneck = sinkMinimum < sourceMinimum ? sinkMinimum : sourceMinimum;
-    int32_t node;
 
     arcs_[middleArc ^ 1].residual += bottleneck;
     arcs_[middleArc].residual -= bottleneck;
 
-    // Saturated tree arcs cut their child off; exactly 0 counts as saturated.
-    node = sourceSide;
-    for (int32_t arc; (arc = nodes_[node].parent) != kTerminal;) {
-        const int32_t parent = nodes_[node].parentNode;
-        arcs_[arc].residual += bottleneck;
-        arcs_[arc ^ 1].residual -= bottleneck;
-        if (arcs_[arc ^ 1].residual == 0) AddOrphanAtFront(node);
-        node = parent;
+    // Saturated tree arcs cut their child off; exactly 0 counts as saturated. The noted paths
+    // are what a second walk up the trees would find: only the middle arc has changed since.
+    for (const PathStep& step : sourcePath_) {
+        arcs_[step.arc].residual += bottleneck;
+        arcs_[step.arc ^ 1].residual -= bottleneck;
+        if (arcs_[step.arc ^ 1].residual == 0) AddOrphanAtFront(step.node);
     }
-    nodes_[node].terminalResidual -= bottleneck;
-    if (nodes_[node].terminalResidual == 0) AddOrphanAtFront(node);
+    nodes_[sourceNode].terminalResidual -= bottleneck;
+    if (nodes_[sourceNode].terminalResidual == 0) AddOrphanAtFront(sourceNode);
 
-    node = sinkSide;
-    for (int32_t arc; (arc = nodes_[node].parent) != kTerminal;) {
-        const int32_t parent = nodes_[node].parentNode;
-        arcs_[arc ^ 1].residual += bottleneck;
-        arcs_[arc].residual -= bottleneck;
-        if (arcs_[arc].residual == 0) AddOrphanAtFront(node);
-        node = parent;
+    for (const PathStep& step : sinkPath_) {
+        arcs_[step.arc ^ 1].residual += bottleneck;
+        arcs_[step.arc].residual -= bottleneck;
+        if (arcs_[step.arc].residual == 0) AddOrphanAtFront(step.node);
     }
-    nodes_[node].terminalResidual += bottleneck;
-    if (nodes_[node].terminalResidual == 0) AddOrphanAtFront(node);
+    nodes_[sinkNode].terminalResidual += bottleneck;
+    if (nodes_[sinkNode].terminalResidual == 0) AddOrphanAtFront(sinkNode);
 
     flow_ += bottleneck;
 }

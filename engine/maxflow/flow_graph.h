@@ -23,6 +23,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace mirrask {
 
@@ -131,6 +132,14 @@ class FlowGraph {
     int32_t arcCapacity_ = 0;
     int32_t nodeCount_ = 0;
     std::unique_ptr<OrphanPool> orphanPool_;
+    // The tree arcs of the path being augmented, each with its child node, from the middle arc
+    // up to the root, as the bottleneck search found them: the flow is pushed along them
+    // without walking the trees a second time.
+    struct PathStep {
+        int32_t node;
+        int32_t arc;
+    };
+    std::vector<PathStep> sourcePath_, sinkPath_;
     ErrorHandler errorHandler_;
     float flow_ = 0.0f;
     int32_t queueFirst_[2] = {kNone, kNone};  // [0] current queue, [1] next queue
