@@ -48,7 +48,7 @@ __attribute__((target("avx2"), always_inline)) inline __m256i GreyOfEight(const 
 __attribute__((target("avx2"))) int32_t GreyRowAvx2(const uint8_t* row, int32_t width,
                                                     int16_t* grey) {
     int32_t x = 0;
-    for (; x + 16 <= width; x += 16) {
+    for (; width - x >= 16; x += 16) {
         const uint8_t* p = row + 3 * static_cast<size_t>(x);
         // Packing works within 128-bit halves; the permutation puts the pixels back in order.
         const __m256i packed = _mm256_packs_epi32(GreyOfEight(p), GreyOfEight(p + 24));

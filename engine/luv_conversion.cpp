@@ -75,7 +75,7 @@ __attribute__((target("avx2"))) int32_t ConvertRowAvx2(const uint8_t* pixels, in
                                                        const float* lightness, float* L, float* u,
                                                        float* v) {
     int32_t k = 0;
-    for (; k + 8 <= count; k += 8) {
+    for (; count - k >= 8; k += 8) {
         const auto [blue, green, red] = LoadEightPixels(pixels + 3 * static_cast<size_t>(k));
         const __m256i X = WeightedSum(red, kXr, green, kXg, blue, kXb);
         const __m256i Y = WeightedSum(red, kYr, green, kYg, blue, kYb);

@@ -52,8 +52,9 @@ void RegionStatsBuilder::AddRow(const int32_t* regionRow, int32_t y) {
     float* const u = L + kBlock;
     float* const v = u + kBlock;
     const uint8_t* const row = pixels_ + 3 * static_cast<size_t>(y) * width_;
-    for (int32_t start = 0; start < width_; start += kBlock) {
-        const int32_t count = std::min(kBlock, width_ - start);
+    // Counted so that start never passes the width: a row may be up to 2^31 - 1 pixels long.
+    for (int32_t start = 0, count = 0; start < width_; start += count) {
+        count = std::min(kBlock, width_ - start);
         planes_->converter.ConvertRow(row + 3 * static_cast<size_t>(start), count, L, u, v);
         const int32_t* const regions = regionRow + start;
         for (int32_t k = 0; k < count; ++k) {
@@ -156,7 +157,7 @@ __attribute__((target("avx2"))) size_t RowCrossingsAvx2(const int32_t* row, cons
     size_t count = 0;
     int32_t x = 1;
     // The right-hand neighbours of pixels x .. x + 7 reach x + 8, which must be at most width - 1.
-    for (; x + 8 <= width - 1; x += 8) {
+    for (; width - 1 - x >= 8; x += 8) {
         const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + x));
         const __m256i right = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + x + 1));
         const __m256i below = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(next + x));
